@@ -1,0 +1,15 @@
+#include "qvtpx0xtweaker.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication application(argc, argv);
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
+
+    // Locals go in reverse order after exec() has returned its result:
+    // the window first, then the application.
+    qvtpx0xtweaker window;
+    window.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,80 @@
+#include "qvtpx0xtweaker.h"
+
+#include "mainform.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QCheckBox>
+#include <QFrame>
+#include <QIcon>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QRegExp>
+#include <QRegExpValidator>
+#include <QSlider>
+#include <QSpinBox>
+#include <QStatusBar>
+
+namespace {
+
+const char octetPattern[] = "(?:[0-1]?[0-9]?[0-9]|2[0-4][0-9]|25[0-5])";
+const char octetSeparator[] = "\\.";
+
+QString addressPattern()
+{
+    const QString octet = QLatin1String(octetPattern);
+    const QString dot = QLatin1String(octetSeparator);
+    return octet + dot + octet + dot + octet + dot + octet;
+}
+
+} // namespace
+
+qvtpx0xtweaker::qvtpx0xtweaker(QWidget *parent)
+    : QMainWindow(parent), form(new MainForm), uploadData(nullptr), uploadBuffer(nullptr)
+{
+    auto *quitAction = new QAction(this);
+    qSetMessagePattern(QStringLiteral("%{file}:%{line} - %{message}"));
+    form->buildForm(this);
+    setWindowIcon(QIcon(QStringLiteral(":/winico")));
+    setWindowTitle(QStringLiteral("%1 (v%2)")
+                       .arg(QStringLiteral("Quorvella2 VTPX02/04 tweaker"))
+                       .arg(QCoreApplication::applicationVersion()));
+
+    quitAction->setShortcut(QKeySequence(QKeySequence::Quit));
+    connect(quitAction, SIGNAL(triggered()), this, SLOT(close()));
+    addAction(quitAction);
+
+    on_lineEditIP_textChanged(QString());
+    on_butDefaults_clicked();
+    adjustSize();
+}
+
+qvtpx0xtweaker::~qvtpx0xtweaker()
+{
+    delete form;
+}
+
+void qvtpx0xtweaker::on_lineEditIP_textChanged(const QString &arg1)
+{
+    const QRegExp expression(addressPattern(), Qt::CaseSensitive, QRegExp::RegExp);
+    QRegExpValidator validator(expression);
+    QString text = arg1;
+    int position = 0;
+    const bool acceptable = validator.validate(text, position) == QValidator::Acceptable;
+
+    form->frame->setEnabled(acceptable);
+    form->lineEditIP->setStyleSheet(acceptable ? QString()
+                                               : QStringLiteral("QLineEdit {background-color:#FFA07A;}"));
+}
+
+void qvtpx0xtweaker::on_butDefaults_clicked()
+{
+    form->statusbar->showMessage(QString(), 0);
+    form->sliderBlVal->setValue(80);
+    form->spinBoxBlTime->setValue(120);
+    form->radArm3->setChecked(true);
+    form->chkBlMenu->setChecked(false);
+    form->chkNetworkMenu->setChecked(false);
+    form->chkSimulMenu->setChecked(false);
+    form->chkTimeMenu->setChecked(false);
+}

@@ -1,0 +1,35 @@
+#ifndef QVTPX0XTWEAKER_H
+#define QVTPX0XTWEAKER_H
+
+#include <QMainWindow>
+#include <QUrl>
+
+class QBuffer;
+class QNetworkReply;
+struct MainForm;
+
+// The tool's only window: it shows the module's parameters, validates the
+// module's address and reads or writes the parameter file over FTP.
+class qvtpx0xtweaker : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit qvtpx0xtweaker(QWidget *parent = nullptr);
+    ~qvtpx0xtweaker() override;
+
+private slots:
+    void on_lineEditIP_textChanged(const QString &arg1);
+    void on_butRead_clicked();
+    void on_butWrite_clicked();
+    void on_butDefaults_clicked();
+    void cb_networkAccessManagerGet_finished(QNetworkReply *reply);
+    void cb_networkAccessManagerPut_finished(QNetworkReply *reply);
+
+private:
+    MainForm *form;
+    QByteArray *uploadData;
+    QBuffer *uploadBuffer;
+};
+
+#endif // QVTPX0XTWEAKER_H
