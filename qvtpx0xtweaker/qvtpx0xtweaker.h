@@ -27,6 +27,14 @@ private slots:
     void cb_networkAccessManagerPut_finished(QNetworkReply *reply);
 
 private:
+    friend struct WindowInternals; // the tests' access to the operations below
+
+    QUrl buildDeviceUrl() const;
+    QByteArray buildParameterFile() const;
+    void applyParameterFile(const QByteArray &text);
+    void applyParameter(const QByteArray &key, const QByteArray &value, const QByteArray &line);
+    void applyRebootMode(int mode, const QByteArray &line);
+
     MainForm *form;
     QByteArray *uploadData;
     QBuffer *uploadBuffer;

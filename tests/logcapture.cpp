@@ -1,0 +1,40 @@
+#include "logcapture.h"
+
+namespace {
+LogCapture *current = nullptr;
+}
+
+LogCapture::LogCapture()
+{
+    current = this;
+    previous = qInstallMessageHandler(handler);
+}
+
+LogCapture::~LogCapture()
+{
+    qInstallMessageHandler(previous);
+    current = nullptr;
+}
+
+void LogCapture::handler(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    current->printed << qFormatLogMessage(type, context, message);
+    current->types << type;
+}
+
+QStringList LogCapture::messages() const
+{
+    static const char *const levels[] = {"debug", "warning", "critical", "fatal", "info"};
+    QStringList result;
+    for (int i = 0; i < printed.size(); ++i) {
+        const QString &line = printed.at(i);
+        result << QString::fromLatin1(levels[types.at(i)]) + ": " + line.mid(line.indexOf(" - ") + 3);
+    }
+    return result;
+}
+
+void LogCapture::clear()
+{
+    printed.clear();
+    types.clear();
+}

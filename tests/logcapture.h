@@ -1,0 +1,31 @@
+#ifndef LOGCAPTURE_H
+#define LOGCAPTURE_H
+
+#include <QStringList>
+#include <QtGlobal>
+
+// Records every log message, formatted as the program prints it (through the
+// message pattern), for as long as it lives.
+class LogCapture
+{
+public:
+    LogCapture();
+    ~LogCapture();
+    LogCapture(const LogCapture &) = delete;
+    LogCapture &operator=(const LogCapture &) = delete;
+
+    // Each message as "level: text", the text being what follows " - ".
+    QStringList messages() const;
+    // Each message exactly as printed.
+    QStringList lines() const { return printed; }
+    void clear();
+
+private:
+    static void handler(QtMsgType type, const QMessageLogContext &context, const QString &message);
+
+    QtMessageHandler previous;
+    QStringList printed;
+    QList<QtMsgType> types;
+};
+
+#endif // LOGCAPTURE_H

@@ -1,0 +1,19 @@
+#ifndef WINDOWINTERNALS_H
+#define WINDOWINTERNALS_H
+
+#include "qvtpx0xtweaker.h"
+
+// The tests' door to the window's private operations and upload state.
+struct WindowInternals
+{
+    static QByteArray buildParameterFile(const qvtpx0xtweaker &window)
+    {
+        return window.buildParameterFile();
+    }
+    static void applyParameterFile(qvtpx0xtweaker &window, const QByteArray &text)
+    {
+        window.applyParameterFile(text);
+    }
+};
+
+#endif // WINDOWINTERNALS_H
