@@ -8,6 +8,7 @@
 #include <QFrame>
 #include <QIcon>
 #include <QLineEdit>
+#include <QNetworkAccessManager>
 #include <QRadioButton>
 #include <QRegExp>
 #include <QRegExpValidator>
@@ -51,6 +52,12 @@ qvtpx0xtweaker::qvtpx0xtweaker(QWidget *parent)
 
 qvtpx0xtweaker::~qvtpx0xtweaker()
 {
+    // Transfers still in flight end here, before the form their completions use.
+    const auto managers = findChildren<QNetworkAccessManager *>(QString(), Qt::FindDirectChildrenOnly);
+    for (QNetworkAccessManager *manager : managers) {
+        disconnect(manager, nullptr, this, nullptr);
+        delete manager;
+    }
     delete form;
 }
 

@@ -5,6 +5,7 @@
 #include <QUrl>
 
 class QBuffer;
+class QNetworkAccessManager;
 class QNetworkReply;
 struct MainForm;
 
@@ -34,6 +35,10 @@ private:
     void applyParameterFile(const QByteArray &text);
     void applyParameter(const QByteArray &key, const QByteArray &value, const QByteArray &line);
     void applyRebootMode(int mode, const QByteArray &line);
+    QNetworkAccessManager *createTransferManager();
+    void detachTransfer(QNetworkAccessManager *manager, QNetworkReply *reply);
+    void reportTransferFailure(const QString &statusPrefix, const QString &boxPrefix,
+                               const QUrl &url, const QString &error);
 
     MainForm *form;
     QByteArray *uploadData;

@@ -4,6 +4,7 @@
 set -eu
 
 packages="cmake g++ make qtbase5-dev
+    python3-pyftpdlib vsftpd iproute2 util-linux
     xvfb xdotool binutils-mingw-w64-x86-64"
 
 missing=

@@ -1,5 +1,7 @@
 #include "logcapture.h"
 
+#include <QDebug>
+
 namespace {
 LogCapture *current = nullptr;
 }
@@ -37,4 +39,11 @@ void LogCapture::clear()
 {
     printed.clear();
     types.clear();
+}
+
+QString LogCapture::quoted(const QString &text)
+{
+    QString result;
+    QDebug(&result).nospace() << text;
+    return result;
 }

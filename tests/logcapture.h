@@ -20,6 +20,9 @@ public:
     QStringList lines() const { return printed; }
     void clear();
 
+    // A text as the logger quotes it, e.g. "a\nb" with the quotes.
+    static QString quoted(const QString &text);
+
 private:
     static void handler(QtMsgType type, const QMessageLogContext &context, const QString &message);
 

@@ -14,6 +14,9 @@ struct WindowInternals
     {
         window.applyParameterFile(text);
     }
+    static QUrl buildDeviceUrl(const qvtpx0xtweaker &window) { return window.buildDeviceUrl(); }
+    static const QByteArray *uploadData(const qvtpx0xtweaker &window) { return window.uploadData; }
+    static const QBuffer *uploadBuffer(const qvtpx0xtweaker &window) { return window.uploadBuffer; }
 };
 
 #endif // WINDOWINTERNALS_H

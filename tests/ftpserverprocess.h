@@ -1,0 +1,41 @@
+#ifndef FTPSERVERPROCESS_H
+#define FTPSERVERPROCESS_H
+
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+
+// A real FTP server playing the module, started by a test and stopped by PID
+// when the test is done with it: the project's pyftpdlib script (with its
+// failure modes) or Debian's vsftpd. Each serves a folder of its own.
+class FtpServerProcess
+{
+public:
+    FtpServerProcess();
+    ~FtpServerProcess() { stop(); }
+
+    // options: the script's, e.g. {"--read-only"}; netns: where to run it.
+    bool startPyftpdlib(const QString &address, const QStringList &options = {},
+                        const QString &netns = QString());
+    bool startVsftpd(const QString &address);
+    void stop();
+    QString errorString() const { return error; }
+
+    QByteArray file() const;
+    void setFile(const QByteArray &contents);
+    void removeFile();
+    // The commands the pyftpdlib script has received, in order.
+    QStringList commands() const;
+
+private:
+    void start(const QStringList &command);
+    bool waitUntilReady(const QString &address);
+    QString path(const char *name) const { return dir.filePath(QString::fromLatin1(name)); }
+
+    QTemporaryDir dir;
+    QProcess process;
+    QString error;
+    bool ownedByFtpUser = false;
+};
+
+#endif // FTPSERVERPROCESS_H

@@ -1,0 +1,325 @@
+#include "ftpserverprocess.h"
+#include "logcapture.h"
+#include "messageboxcatcher.h"
+#include "windowinternals.h"
+
+#include <QtNetwork>
+#include <QtTest>
+#include <QtWidgets>
+
+namespace {
+const QByteArray moduleFile = "[global]\narm=1\nblighlvl=33\nblightout=45\nbacklightmenu=1\n"
+                              "simulmenu=0\ntimemenu=1\nnetworkmenu=0\n";
+const QString defaults = "3/80/120/0000";
+}
+
+// Reads and writes against real FTP servers on loopback. The test runs in a
+// network namespace of its own (see CMakeLists.txt), so port 21 is free and
+// no traffic leaves the machine.
+class tst_DeviceTransfer : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void read_data();
+    void read();
+    void write_data();
+    void write();
+    void oneWriteAtATime();
+    void overlappingReads();
+    void addressCheck_data();
+    void addressCheck();
+    void completionWithoutManagerDoesNothing();
+
+private:
+    QString startServer(const QString &kind, const QStringList &options = {});
+    void click(const char *button);
+    void waitUntilTransfersEnded();
+    QString status() const { return window->findChild<QStatusBar *>()->currentMessage(); }
+    void setState(const QString &state);
+    QString currentState() const;
+
+    qvtpx0xtweaker *window = nullptr;
+    FtpServerProcess *server = nullptr;
+};
+
+void tst_DeviceTransfer::initTestCase()
+{
+    const auto interfaces = QNetworkInterface::allInterfaces();
+    if (interfaces.size() != 1 || !(interfaces.first().flags() & QNetworkInterface::IsLoopBack))
+        QSKIP("needs a network namespace of its own with only loopback: run it through ctest");
+}
+
+void tst_DeviceTransfer::init()
+{
+    window = new qvtpx0xtweaker;
+    window->show();
+    server = new FtpServerProcess;
+    server->setFile(moduleFile);
+}
+
+void tst_DeviceTransfer::cleanup()
+{
+    delete window;
+    delete server;
+}
+
+// Loopback addresses of this namespace: 127.0.0.3 has no server at all.
+// Returns the server's address, or an empty text when it did not start.
+QString tst_DeviceTransfer::startServer(const QString &kind, const QStringList &options)
+{
+    if (kind == "pyftpdlib")
+        return server->startPyftpdlib("127.0.0.1", options) ? "127.0.0.1" : QString();
+    if (kind == "vsftpd")
+        return server->startVsftpd("127.0.0.2") ? "127.0.0.2" : QString();
+    return "127.0.0.3";
+}
+
+void tst_DeviceTransfer::click(const char *button)
+{
+    QTest::mouseClick(window->findChild<QPushButton *>(button), Qt::LeftButton);
+}
+
+// A transfer has ended when its completion has released its manager.
+void tst_DeviceTransfer::waitUntilTransfersEnded()
+{
+    QTRY_VERIFY_WITH_TIMEOUT(window->findChildren<QNetworkAccessManager *>().isEmpty(), 20000);
+    QVERIFY(window->findChildren<QNetworkReply *>().isEmpty());
+}
+
+void tst_DeviceTransfer::setState(const QString &state)
+{
+    const QStringList parts = state.split('/');
+    window->findChild<QRadioButton *>("radArm" + parts[0])->setChecked(true);
+    window->findChild<QSlider *>("sliderBlVal")->setValue(parts[1].toInt());
+    window->findChild<QSpinBox *>("spinBoxBlTime")->setValue(parts[2].toInt());
+    const char *boxes[] = {"chkBlMenu", "chkSimulMenu", "chkTimeMenu", "chkNetworkMenu"};
+    for (int i = 0; i < 4; ++i)
+        window->findChild<QCheckBox *>(boxes[i])->setChecked(parts[3][i] == '1');
+}
+
+QString tst_DeviceTransfer::currentState() const
+{
+    QString arm;
+    for (int i = 0; i < 4; ++i) {
+        if (window->findChild<QRadioButton *>(QString("radArm%1").arg(i))->isChecked())
+            arm += QString::number(i);
+    }
+    QString menus;
+    for (const char *box : {"chkBlMenu", "chkSimulMenu", "chkTimeMenu", "chkNetworkMenu"})
+        menus += window->findChild<QCheckBox *>(box)->isChecked() ? '1' : '0';
+    return QString("%1/%2/%3/%4").arg(arm).arg(window->findChild<QSlider *>("sliderBlVal")->value())
+        .arg(window->findChild<QSpinBox *>("spinBoxBlTime")->value()).arg(menus);
+}
+
+void tst_DeviceTransfer::read_data()
+{
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QByteArray>("file");   // null: no file on the server
+    QTest::addColumn<QString>("expected");  // controls afterwards; the defaults unless read
+
+    for (const char *kind : {"pyftpdlib", "vsftpd"}) {
+        QTest::addRow("%s: values", kind) << kind << QStringList() << moduleFile << "1/33/45/1010";
+        QTest::addRow("%s: empty file", kind) << kind << QStringList() << QByteArray("") << defaults;
+        QTest::addRow("%s: missing file", kind) << kind << QStringList() << QByteArray() << defaults;
+    }
+    QTest::newRow("login refused") << "pyftpdlib" << QStringList{"--refuse-login"} << moduleFile << defaults;
+    QTest::newRow("connection refused") << "none" << QStringList() << moduleFile << defaults;
+}
+
+void tst_DeviceTransfer::read()
+{
+    QFETCH(QString, server);
+    QFETCH(QStringList, options);
+    QFETCH(QByteArray, file);
+    QFETCH(QString, expected);
+
+    if (file.isNull())
+        this->server->removeFile();
+    else
+        this->server->setFile(file);
+    const QString address = startServer(server, options);
+    QVERIFY2(!address.isEmpty(), qPrintable(this->server->errorString()));
+    const QString url = "ftp://anonymous:@" + address + "/vtpx_domo";
+    window->findChild<QLineEdit *>("lineEditIP")->setText(QUrl(url).host());
+    MessageBoxCatcher boxes;
+    LogCapture log;
+
+    click("butRead");
+    QCOMPARE(status(), "Downloading " + url + " ...");
+    waitUntilTransfersEnded();
+
+    QCOMPARE(currentState(), expected);
+    const QStringList messages = log.messages();
+    QCOMPARE(messages.first(), "info: ftpDownloadFinish true QUrl(\"" + QUrl(url).toDisplayString() + "\")");
+    const bool succeeded = !file.isNull() && server != "none" && !options.contains("--refuse-login");
+    if (succeeded) {
+        QCOMPARE(status(), "Parameters successfully downloaded from " + url);
+        QVERIFY(boxes.boxes.isEmpty());
+        QVERIFY(messages.filter("Error occurs").isEmpty());
+        return;
+    }
+    QVERIFY2(status().startsWith("Download error: "), qPrintable(status()));
+    const QString error = status().mid(QString("Download error: ").size());
+    QVERIFY(!error.isEmpty());
+    QCOMPARE(messages.at(1), "warning: Error occurs " + LogCapture::quoted(error));
+    QCOMPARE(boxes.boxes.size(), 1);
+    QCOMPARE(boxes.boxes.first().icon, QMessageBox::Critical);
+    QCOMPARE(boxes.boxes.first().title, QString("tst_devicetransfer"));
+    QCOMPARE(boxes.boxes.first().text, "Error while downloading " + url + ". Error: " + error);
+}
+
+void tst_DeviceTransfer::write_data()
+{
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<bool>("succeeds");
+
+    QTest::newRow("pyftpdlib") << "pyftpdlib" << QStringList() << true;
+    QTest::newRow("vsftpd") << "vsftpd" << QStringList() << true;
+    QTest::newRow("read-only server") << "pyftpdlib" << QStringList{"--read-only"} << false;
+    QTest::newRow("login refused") << "pyftpdlib" << QStringList{"--refuse-login"} << false;
+    QTest::newRow("connection refused") << "none" << QStringList() << false;
+}
+
+void tst_DeviceTransfer::write()
+{
+    QFETCH(QString, server);
+    QFETCH(QStringList, options);
+    QFETCH(bool, succeeds);
+
+    const QString address = startServer(server, options);
+    QVERIFY2(!address.isEmpty(), qPrintable(this->server->errorString()));
+    const QString url = "ftp://anonymous:@" + address + "/vtpx_domo";
+    window->findChild<QLineEdit *>("lineEditIP")->setText(QUrl(url).host());
+    setState("2/42/7/0010");
+    const QByteArray generated = WindowInternals::buildParameterFile(*window);
+    MessageBoxCatcher boxes(window->findChild<QStatusBar *>());
+    LogCapture log;
+
+    click("butWrite");
+    QCOMPARE(status(), "Uploading parameters to " + url + " ...");
+    QCOMPARE(*WindowInternals::uploadData(*window), generated);
+    QCOMPARE(WindowInternals::uploadBuffer(*window)->pos(), 0);
+    waitUntilTransfersEnded();
+
+    QVERIFY(!WindowInternals::uploadData(*window));
+    QVERIFY(!WindowInternals::uploadBuffer(*window));
+    QCOMPARE(log.messages().first(), "warning: ftpDownloadFinish true QUrl(\"" + QUrl(url).toDisplayString() + "\")");
+    QCOMPARE(boxes.boxes.size(), 1);
+    const MessageBoxCatcher::Box box = boxes.boxes.first();
+    QCOMPARE(box.title, QString("tst_devicetransfer"));
+    if (!succeeds) {
+        QCOMPARE(this->server->file(), moduleFile);
+        QVERIFY2(status().startsWith("Upload error: "), qPrintable(status()));
+        const QString error = status().mid(QString("Upload error: ").size());
+        QCOMPARE(log.messages().at(1), "warning: Error occurs " + LogCapture::quoted(error));
+        QCOMPARE(box.icon, QMessageBox::Critical);
+        QCOMPARE(box.text, "Error while uploading " + url + ". Error: " + error);
+        return;
+    }
+    QCOMPARE(this->server->file(), generated);
+    QCOMPARE(status(), "Parameters successfully written to " + url);
+    QCOMPARE(box.statusWhileOpen, status());
+    QCOMPARE(box.icon, QMessageBox::Information);
+    QCOMPARE(box.text, "Parameters sent to " + url
+                           + ".<br>Please restart the screen by going to \"Settings menu->Restart\" on VTPX02/04.");
+
+    click("butDefaults");
+    click("butRead");
+    waitUntilTransfersEnded();
+    QCOMPARE(currentState(), QString("2/42/7/0010"));
+}
+
+void tst_DeviceTransfer::oneWriteAtATime()
+{
+    QVERIFY(!startServer("pyftpdlib", {"--reply-delay", "0.2"}).isEmpty());
+    window->findChild<QLineEdit *>("lineEditIP")->setText("127.0.0.1");
+    MessageBoxCatcher boxes;
+
+    click("butWrite");
+    const QByteArray *running = WindowInternals::uploadData(*window);
+    const QString uploading = status();
+    window->findChild<QSlider *>("sliderBlVal")->setValue(10);
+    click("butWrite");
+    QCOMPARE(status(), uploading);
+    QCOMPARE(WindowInternals::uploadData(*window), running);
+    QCOMPARE(window->findChildren<QNetworkAccessManager *>().size(), 1);
+    waitUntilTransfersEnded();
+    QCOMPARE(server->commands().count("STOR"), 1);
+    QVERIFY(server->file().contains("blighlvl=80\n"));
+
+    click("butWrite");
+    waitUntilTransfersEnded();
+    QCOMPARE(server->commands().count("STOR"), 2);
+    QVERIFY(server->file().contains("blighlvl=10\n"));
+    QCOMPARE(boxes.boxes.size(), 2);
+}
+
+void tst_DeviceTransfer::overlappingReads()
+{
+    QVERIFY(!startServer("pyftpdlib").isEmpty());
+    window->findChild<QLineEdit *>("lineEditIP")->setText("127.0.0.1");
+
+    click("butRead");
+    click("butRead");
+    QCOMPARE(window->findChildren<QNetworkAccessManager *>().size(), 2);
+    waitUntilTransfersEnded();
+    QCOMPARE(server->commands().count("RETR"), 2);
+    QCOMPARE(currentState(), QString("1/33/45/1010"));
+    QCOMPARE(status(), QString("Parameters successfully downloaded from ftp://anonymous:@127.0.0.1/vtpx_domo"));
+}
+
+void tst_DeviceTransfer::addressCheck_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("url");   // empty: refused
+
+    QTest::newRow("loopback") << "127.0.0.1" << "ftp://anonymous:@127.0.0.1/vtpx_domo";
+    QTest::newRow("anywhere in 127/8") << "127.200.1.2" << "ftp://anonymous:@127.200.1.2/vtpx_domo";
+    QTest::newRow("leading zeros: the parser's text") << "127.000.000.001" << "ftp://anonymous:@127.0.0.1/vtpx_domo";
+    QTest::newRow("leading zero: octal to the parser") << "127.010.0.1" << "ftp://anonymous:@127.8.0.1/vtpx_domo";
+    QTest::newRow("on no subnet") << "10.1.2.3" << "";
+    QTest::newRow("documentation network, not ours here") << "192.0.2.10" << "";
+    QTest::newRow("not an address") << "1.2.3" << "";
+}
+
+void tst_DeviceTransfer::addressCheck()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, url);
+
+    window->findChild<QLineEdit *>("lineEditIP")->setText(typed);
+    QCOMPARE(WindowInternals::buildDeviceUrl(*window).toString(), url);
+    if (!url.isEmpty())
+        return;
+
+    // A refused address starts nothing and says nothing.
+    window->findChild<QFrame *>("frame")->setEnabled(true);
+    MessageBoxCatcher boxes;
+    LogCapture log;
+    for (const char *button : {"butRead", "butWrite"}) {
+        window->findChild<QStatusBar *>()->showMessage("earlier");
+        click(button);
+        QVERIFY(status().isEmpty());
+        QVERIFY(window->findChildren<QNetworkAccessManager *>().isEmpty());
+        QVERIFY(!WindowInternals::uploadData(*window));
+    }
+    QVERIFY(log.messages().isEmpty());
+    QVERIFY(boxes.boxes.isEmpty());
+}
+
+void tst_DeviceTransfer::completionWithoutManagerDoesNothing()
+{
+    window->findChild<QStatusBar *>()->showMessage("unchanged");
+    for (const char *slot : {"cb_networkAccessManagerGet_finished", "cb_networkAccessManagerPut_finished"})
+        QVERIFY(QMetaObject::invokeMethod(window, slot, Q_ARG(QNetworkReply *, nullptr)));
+    QCOMPARE(status(), QString("unchanged"));
+}
+
+QTEST_MAIN(tst_DeviceTransfer)
+#include "tst_devicetransfer.moc"

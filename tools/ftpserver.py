@@ -1,0 +1,139 @@
+#!/usr/bin/python3
+"""An FTP server that plays the VTPX02/04 module: it serves a folder holding
+vtpx_domo to anonymous users. The tests start it to get a real server, with
+modes for the ways a module or a network can fail; scripts/run.sh starts it
+as a simulated module for trying the tool.
+
+Prints "ready" on standard output once it accepts connections. Runs until
+killed.
+"""
+import argparse
+import logging
+import socket
+import sys
+import time
+
+from pyftpdlib.authorizers import AuthenticationFailed, DummyAuthorizer
+from pyftpdlib.handlers import FileProducer, FTPHandler
+from pyftpdlib.log import config_logging
+from pyftpdlib.servers import ThreadedFTPServer
+
+
+def parse_arguments():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("root", help="folder served as the module's root")
+    parser.add_argument("--address", default="127.0.0.1")
+    parser.add_argument("--port", type=int, default=21)
+    parser.add_argument("--read-only", action="store_true", help="refuse every upload")
+    parser.add_argument("--refuse-login", action="store_true", help="refuse every login")
+    parser.add_argument("--no-help", action="store_true", help="answer HELP with 502")
+    parser.add_argument("--reply-delay", type=float, default=0, metavar="SECONDS",
+                        help="wait before every reply")
+    parser.add_argument("--silent", action="store_true",
+                        help="accept connections and never send a greeting")
+    parser.add_argument("--stall-after", choices=["RETR", "STOR"],
+                        help="never answer this command")
+    parser.add_argument("--drop-after", type=int, metavar="BYTES",
+                        help="drop the connection after this many bytes of a transfer")
+    parser.add_argument("--trickle", type=float, metavar="SECONDS",
+                        help="send a download ten bytes at a time, waiting between them")
+    parser.add_argument("--log", metavar="FILE", help="append every command received to FILE")
+    parser.add_argument("--verbose", action="store_true", help="log every session on stderr")
+    return parser.parse_args()
+
+
+class PacedProducer(FileProducer):
+    """Sends the file in small pieces, or only its first bytes."""
+
+    def __init__(self, file, type, handler, options):
+        super().__init__(file, type)
+        self.handler = handler
+        self.options = options
+        self.sent = 0
+
+    def more(self):
+        if self.options.drop_after is not None and self.sent >= self.options.drop_after:
+            self.handler.close()
+            return b""
+        size = self.buffer_size
+        if self.options.drop_after is not None:
+            size = self.options.drop_after - self.sent
+        if self.options.trickle:
+            time.sleep(self.options.trickle)
+            size = min(size, 10)
+        data = self.file.read(size)
+        self.sent += len(data)
+        return data
+
+
+def make_handler(options):
+    class ModuleHandler(FTPHandler):
+        auth_failed_timeout = 0
+        banner = "VTPX module simulator ready."
+
+        def respond(self, resp, logfun=None):
+            if options.reply_delay:
+                time.sleep(options.reply_delay)
+            super().respond(resp)
+
+        def pre_process_command(self, line, cmd, arg):
+            if options.log:
+                with open(options.log, "a") as log:
+                    log.write(cmd + "\n")
+            if cmd == options.stall_after:
+                return
+            super().pre_process_command(line, cmd, arg)
+
+        def ftp_HELP(self, line):
+            if options.no_help:
+                self.respond("502 Command not implemented.")
+            else:
+                super().ftp_HELP(line)
+
+        def ftp_RETR(self, file):
+            if options.drop_after is None and not options.trickle:
+                return super().ftp_RETR(file)
+            fd = self.run_as_current_user(self.fs.open, file, "rb")
+            producer = PacedProducer(fd, self._current_type, self, options)
+            self.push_dtp_data(producer, isproducer=True, file=fd, cmd="RETR")
+            return file
+
+        def ftp_STOR(self, file, mode="w"):
+            result = super().ftp_STOR(file, mode)
+            if options.drop_after is not None:
+                self.close()
+            return result
+
+    return ModuleHandler
+
+
+class RefusingAuthorizer(DummyAuthorizer):
+    def validate_authentication(self, username, password, handler):
+        raise AuthenticationFailed("Login refused.")
+
+
+def serve_silently(options):
+    listener = socket.create_server((options.address, options.port))
+    print("ready", flush=True)
+    while True:  # the kernel completes connections; nobody ever answers them
+        time.sleep(3600)
+    listener.close()
+
+
+def main():
+    options = parse_arguments()
+    config_logging(level=logging.INFO if options.verbose else logging.WARNING)
+    if options.silent:
+        serve_silently(options)
+        return
+    authorizer = RefusingAuthorizer() if options.refuse_login else DummyAuthorizer()
+    authorizer.add_anonymous(options.root, perm="elr" if options.read_only else "elradfmw")
+    handler = make_handler(options)
+    handler.authorizer = authorizer
+    server = ThreadedFTPServer((options.address, options.port), handler)
+    print("ready", flush=True)
+    server.serve_forever()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
