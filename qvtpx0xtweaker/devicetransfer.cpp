@@ -4,6 +4,7 @@
 #include "qvtpx0xtweaker.h"
 
 #include "mainform.h"
+#include "transferwatchdog.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -30,6 +31,36 @@ bool isOnLocalSubnet(const QHostAddress &address)
         }
     }
     return false;
+}
+
+// Why a finished download failed, or an empty text when it succeeded.
+QString downloadFailure(const QNetworkReply *reply)
+{
+    const TransferWatchdog *watchdog = TransferWatchdog::of(reply);
+    if (watchdog && watchdog->hasExpired())
+        return TransferWatchdog::expiryText();
+    if (reply->error() != QNetworkReply::NoError)
+        return reply->errorString();
+    // Against a server without HELP, Qt's FTP layer reports success without
+    // ever sending RETR. A file the server really sent comes with its size.
+    if (reply->bytesAvailable() == 0 && !reply->header(QNetworkRequest::ContentLengthHeader).isValid())
+        return QStringLiteral("No data received");
+    return QString();
+}
+
+// Why a finished upload of `size` bytes failed, or an empty text.
+QString uploadFailure(const QNetworkReply *reply, qint64 size)
+{
+    const TransferWatchdog *watchdog = TransferWatchdog::of(reply);
+    if (watchdog && watchdog->hasExpired())
+        return TransferWatchdog::expiryText();
+    if (reply->error() != QNetworkReply::NoError)
+        return reply->errorString();
+    // Qt's FTP layer may report success for an upload that never started.
+    const qint64 sent = watchdog ? watchdog->bytesUploaded() : 0;
+    if (sent != size)
+        return QStringLiteral("Upload incomplete: %1 of %2 bytes sent").arg(sent).arg(size);
+    return QString();
 }
 
 } // namespace
@@ -97,7 +128,7 @@ void qvtpx0xtweaker::on_butRead_clicked()
     QNetworkAccessManager *manager = createTransferManager();
     connect(manager, SIGNAL(finished(QNetworkReply*)),
             this, SLOT(cb_networkAccessManagerGet_finished(QNetworkReply*)));
-    manager->get(QNetworkRequest(url));
+    TransferWatchdog::watch(manager->get(QNetworkRequest(url)));
 }
 
 void qvtpx0xtweaker::cb_networkAccessManagerGet_finished(QNetworkReply *reply)
@@ -108,9 +139,10 @@ void qvtpx0xtweaker::cb_networkAccessManagerGet_finished(QNetworkReply *reply)
     detachTransfer(manager, reply);
     qInfo() << "ftpDownloadFinish" << reply->isFinished() << reply->url();
 
-    if (reply->error() != QNetworkReply::NoError) {
+    const QString failure = downloadFailure(reply);
+    if (!failure.isEmpty()) {
         reportTransferFailure(QStringLiteral("Download error: "), QStringLiteral("Error while downloading "),
-                              reply->url(), reply->errorString());
+                              reply->url(), failure);
     } else {
         applyParameterFile(reply->readAll());
         form->statusbar->showMessage(
@@ -149,7 +181,7 @@ void qvtpx0xtweaker::on_butWrite_clicked()
         delete buffer;
         delete data;
     });
-    manager->put(QNetworkRequest(url), uploadBuffer);
+    TransferWatchdog::watch(manager->put(QNetworkRequest(url), uploadBuffer));
 }
 
 void qvtpx0xtweaker::cb_networkAccessManagerPut_finished(QNetworkReply *reply)
@@ -160,6 +192,7 @@ void qvtpx0xtweaker::cb_networkAccessManagerPut_finished(QNetworkReply *reply)
     detachTransfer(manager, reply);
     qWarning() << "ftpDownloadFinish" << reply->isFinished() << reply->url();
 
+    const QString failure = uploadFailure(reply, uploadData ? uploadData->size() : 0);
     // The window lets go of the upload now; the manager frees it.
     uploadBuffer = nullptr;
     uploadData = nullptr;
@@ -167,9 +200,9 @@ void qvtpx0xtweaker::cb_networkAccessManagerPut_finished(QNetworkReply *reply)
     manager->deleteLater();
 
     const QString url = reply->url().toString();
-    if (reply->error() != QNetworkReply::NoError) {
+    if (!failure.isEmpty()) {
         reportTransferFailure(QStringLiteral("Upload error: "), QStringLiteral("Error while uploading "),
-                              reply->url(), reply->errorString());
+                              reply->url(), failure);
         return;
     }
     form->statusbar->showMessage(QStringLiteral("Parameters successfully written to ") + url, 0);

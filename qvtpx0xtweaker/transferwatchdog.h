@@ -15,7 +15,8 @@ class TransferWatchdog : public QObject
     Q_OBJECT
 
 public:
-    explicit TransferWatchdog(QNetworkReply *reply);
+    // Watches a reply from now on, until the reply is destroyed.
+    static void watch(QNetworkReply *reply) { new TransferWatchdog(reply); }
 
     // The watchdog of a reply, or null.
     static const TransferWatchdog *of(const QNetworkReply *reply);
@@ -28,6 +29,7 @@ public:
     static void setIdleLimitForTesting(int seconds) { idleLimitSeconds = seconds; }
 
 private:
+    explicit TransferWatchdog(QNetworkReply *reply);
     void onDownloadProgress(qint64 bytesReceived);
     void onUploadProgress(qint64 bytesSent);
     void expire();

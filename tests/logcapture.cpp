@@ -18,8 +18,13 @@ LogCapture::~LogCapture()
     current = nullptr;
 }
 
+// Only the program's own messages carry a source file: Qt's are passed on.
 void LogCapture::handler(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
+    if (!context.file) {
+        current->previous(type, context, message);
+        return;
+    }
     current->printed << qFormatLogMessage(type, context, message);
     current->types << type;
 }

@@ -4,8 +4,8 @@
 #include <QStringList>
 #include <QtGlobal>
 
-// Records every log message, formatted as the program prints it (through the
-// message pattern), for as long as it lives.
+// Records the program's log messages, formatted as the program prints them
+// (through the message pattern), for as long as it lives.
 class LogCapture
 {
 public:
