@@ -41,10 +41,15 @@ QString downloadFailure(const QNetworkReply *reply)
         return TransferWatchdog::expiryText();
     if (reply->error() != QNetworkReply::NoError)
         return reply->errorString();
-    // Against a server without HELP, Qt's FTP layer reports success without
-    // ever sending RETR. A file the server really sent comes with its size.
-    if (reply->bytesAvailable() == 0 && !reply->header(QNetworkRequest::ContentLengthHeader).isValid())
-        return QStringLiteral("No data received");
+    // Qt's FTP layer reports success without ever sending RETR to a server
+    // without HELP, and with part of the file when the server drops the
+    // connection. A file the server really sent comes with its size.
+    const QVariant size = reply->header(QNetworkRequest::ContentLengthHeader);
+    const qint64 received = reply->bytesAvailable();
+    if (!size.isValid())
+        return received == 0 ? QStringLiteral("No data received") : QString();
+    if (received != size.toLongLong())
+        return QStringLiteral("Download incomplete: %1 of %2 bytes received").arg(received).arg(size.toLongLong());
     return QString();
 }
 

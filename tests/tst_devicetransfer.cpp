@@ -133,6 +133,9 @@ void tst_DeviceTransfer::read_data()
     QTest::newRow("connection refused") << "none" << QStringList() << moduleFile << "*" << defaults;
     QTest::newRow("server without HELP") << "pyftpdlib" << QStringList{"--no-help"} << moduleFile
                                          << "No data received" << defaults;
+    QTest::newRow("file cut short") << "pyftpdlib" << QStringList{"--truncate-after", "20"} << moduleFile
+                                    << QString("Download incomplete: 20 of %1 bytes received").arg(moduleFile.size())
+                                    << defaults;
 }
 
 void tst_DeviceTransfer::read()

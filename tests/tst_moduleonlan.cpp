@@ -1,5 +1,6 @@
 #include "ftpserverprocess.h"
 #include "messageboxcatcher.h"
+#include "transferwatchdog.h"
 #include "windowinternals.h"
 
 #include <QtNetwork>
@@ -38,6 +39,7 @@ private slots:
     void addressCheck_data();
     void addressCheck();
     void connectionRefused();
+    void moduleSwitchedOff();
 
 private:
     void type(const QString &address) { window->findChild<QLineEdit *>("lineEditIP")->setText(address); }
@@ -152,6 +154,21 @@ void tst_ModuleOnLan::connectionRefused()
     QVERIFY2(status().startsWith("Download error: "), qPrintable(status()));
     QCOMPARE(boxes.boxes.size(), 1);
     QVERIFY(boxes.boxes.first().text.startsWith("Error while downloading " + moduleUrl + ". Error: "));
+}
+
+// No host answers at 192.0.2.20: ARP gives up after about 3 s and Qt's FTP
+// layer ignores the socket's "Host unreachable"; the watchdog ends the read.
+void tst_ModuleOnLan::moduleSwitchedOff()
+{
+    TransferWatchdog::setIdleLimitForTesting(5);
+    type("192.0.2.20");
+    MessageBoxCatcher boxes;
+    click("butRead");
+    QCOMPARE(status(), QString("Downloading ftp://anonymous:@192.0.2.20/vtpx_domo ..."));
+    waitUntilTransfersEnded();
+    TransferWatchdog::setIdleLimitForTesting(30);
+    QCOMPARE(status(), QString("Download error: No answer from the module for 5 seconds"));
+    QCOMPARE(boxes.boxes.size(), 1);
 }
 
 QTEST_MAIN(tst_ModuleOnLan)

@@ -35,6 +35,10 @@ def parse_arguments():
                         help="never answer this command")
     parser.add_argument("--drop-after", type=int, metavar="BYTES",
                         help="drop the connection after this many bytes of a transfer")
+    parser.add_argument("--freeze-after", type=int, metavar="BYTES",
+                        help="stop sending a download after this many bytes, connection kept open")
+    parser.add_argument("--truncate-after", type=int, metavar="BYTES",
+                        help="end a download as complete after this many bytes")
     parser.add_argument("--trickle", type=float, metavar="SECONDS",
                         help="send a download ten bytes at a time, waiting between them")
     parser.add_argument("--log", metavar="FILE", help="append every command received to FILE")
@@ -50,14 +54,18 @@ class PacedProducer(FileProducer):
         self.handler = handler
         self.options = options
         self.sent = 0
+        self.limit = next((n for n in (options.drop_after, options.freeze_after, options.truncate_after)
+                           if n is not None), None)
 
     def more(self):
-        if self.options.drop_after is not None and self.sent >= self.options.drop_after:
-            self.handler.close()
+        if self.limit is not None and self.sent >= self.limit:
+            if self.options.freeze_after is not None:
+                while True:  # blocks this connection's thread only
+                    time.sleep(3600)
+            if self.options.drop_after is not None:
+                self.handler.close()
             return b""
-        size = self.buffer_size
-        if self.options.drop_after is not None:
-            size = self.options.drop_after - self.sent
+        size = self.buffer_size if self.limit is None else self.limit - self.sent
         if self.options.trickle:
             time.sleep(self.options.trickle)
             size = min(size, 10)
@@ -65,10 +73,16 @@ class PacedProducer(FileProducer):
         self.sent += len(data)
         return data
 
+    @staticmethod
+    def wanted(options):
+        return any(n is not None for n in (options.drop_after, options.freeze_after,
+                                           options.truncate_after, options.trickle))
+
 
 def make_handler(options):
     class ModuleHandler(FTPHandler):
         auth_failed_timeout = 0
+        use_sendfile = False  # sendfile() would bypass the paced producer
         banner = "VTPX module simulator ready."
 
         def respond(self, resp, logfun=None):
@@ -91,7 +105,7 @@ def make_handler(options):
                 super().ftp_HELP(line)
 
         def ftp_RETR(self, file):
-            if options.drop_after is None and not options.trickle:
+            if not PacedProducer.wanted(options):
                 return super().ftp_RETR(file)
             fd = self.run_as_current_user(self.fs.open, file, "rb")
             producer = PacedProducer(fd, self._current_type, self, options)
