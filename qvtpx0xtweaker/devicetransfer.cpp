@@ -49,7 +49,9 @@ QString downloadFailure(const QNetworkReply *reply)
     if (!size.isValid())
         return received == 0 ? QStringLiteral("No data received") : QString();
     if (received != size.toLongLong())
-        return QStringLiteral("Download incomplete: %1 of %2 bytes received").arg(received).arg(size.toLongLong());
+        return QStringLiteral("Download incomplete: %1 of %2 bytes received")
+            .arg(received)
+            .arg(size.toLongLong());
     return QString();
 }
 
@@ -118,8 +120,8 @@ void qvtpx0xtweaker::reportTransferFailure(const QString &statusPrefix, const QS
     qWarning() << "Error occurs" << error;
     form->statusbar->showMessage(statusPrefix + error, 0);
     QMessageBox::critical(this, QCoreApplication::applicationName(),
-                          boxPrefix + url.toString() + QStringLiteral(". Error: ") + error,
-                          QMessageBox::Ok, QMessageBox::NoButton);
+                          boxPrefix + url.toString() + QStringLiteral(". Error: ") + error, QMessageBox::Ok,
+                          QMessageBox::NoButton);
 }
 
 void qvtpx0xtweaker::on_butRead_clicked()
@@ -131,8 +133,8 @@ void qvtpx0xtweaker::on_butRead_clicked()
 
     form->statusbar->showMessage(QStringLiteral("Downloading ") + url.toString() + QStringLiteral(" ..."), 0);
     QNetworkAccessManager *manager = createTransferManager();
-    connect(manager, SIGNAL(finished(QNetworkReply*)),
-            this, SLOT(cb_networkAccessManagerGet_finished(QNetworkReply*)));
+    connect(manager, SIGNAL(finished(QNetworkReply *)), this,
+            SLOT(cb_networkAccessManagerGet_finished(QNetworkReply *)));
     TransferWatchdog::watch(manager->get(QNetworkRequest(url)));
 }
 
@@ -171,8 +173,8 @@ void qvtpx0xtweaker::on_butWrite_clicked()
     form->statusbar->showMessage(
         QStringLiteral("Uploading parameters to ") + url.toString() + QStringLiteral(" ..."), 0);
     QNetworkAccessManager *manager = createTransferManager();
-    connect(manager, SIGNAL(finished(QNetworkReply*)),
-            this, SLOT(cb_networkAccessManagerPut_finished(QNetworkReply*)));
+    connect(manager, SIGNAL(finished(QNetworkReply *)), this,
+            SLOT(cb_networkAccessManagerPut_finished(QNetworkReply *)));
     uploadData = new QByteArray(buildParameterFile());
     uploadBuffer = new QBuffer(uploadData);
     uploadBuffer->open(QIODevice::ReadOnly);

@@ -75,10 +75,10 @@ void qvtpx0xtweaker::applyParameterFile(const QByteArray &text)
 
 // A value that is not wholly a decimal integer leaves its control as it was:
 // read as 0 it would silently turn off a setting on the next write.
-void qvtpx0xtweaker::applyParameter(const QByteArray &key, const QByteArray &value,
-                                    const QByteArray &line)
+void qvtpx0xtweaker::applyParameter(const QByteArray &key, const QByteArray &value, const QByteArray &line)
 {
-    const struct {
+    const struct
+    {
         const char *key;
         std::function<void(int)> apply;
     } settings[] = {

@@ -3,8 +3,8 @@
 #include "mainform.h"
 
 #include <QAction>
-#include <QCoreApplication>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QFrame>
 #include <QIcon>
 #include <QLineEdit>

@@ -37,8 +37,8 @@ private:
     void applyRebootMode(int mode, const QByteArray &line);
     QNetworkAccessManager *createTransferManager();
     void detachTransfer(QNetworkAccessManager *manager, QNetworkReply *reply);
-    void reportTransferFailure(const QString &statusPrefix, const QString &boxPrefix,
-                               const QUrl &url, const QString &error);
+    void reportTransferFailure(const QString &statusPrefix, const QString &boxPrefix, const QUrl &url,
+                               const QString &error);
 
     MainForm *form;
     QByteArray *uploadData;

@@ -4,8 +4,7 @@
 
 int TransferWatchdog::idleLimitSeconds = 30;
 
-TransferWatchdog::TransferWatchdog(QNetworkReply *reply)
-    : QObject(reply), reply(reply)
+TransferWatchdog::TransferWatchdog(QNetworkReply *reply) : QObject(reply), reply(reply)
 {
     idleTimer.setSingleShot(true);
     idleTimer.setInterval(idleLimitSeconds * 1000);

@@ -5,7 +5,8 @@ set -eu
 
 packages="cmake g++ make qtbase5-dev
     python3-pyftpdlib vsftpd iproute2 util-linux
-    xvfb xdotool binutils-mingw-w64-x86-64"
+    xvfb xdotool binutils-mingw-w64-x86-64
+    clang-14 libclang-rt-14-dev clang-tidy-14 clang-format-14 cppcheck"
 
 missing=
 for package in $packages; do

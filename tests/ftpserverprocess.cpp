@@ -16,11 +16,11 @@ bool writeFile(const QString &path, const QByteArray &contents)
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(contents) == contents.size();
 }
 
-const char vsftpdConfig[] =
-    "listen=YES\nlisten_ipv6=NO\nlisten_address=%1\nbackground=NO\n"
-    "anonymous_enable=YES\nno_anon_password=YES\nlocal_enable=NO\nanon_root=%2\n"
-    "write_enable=YES\nanon_upload_enable=YES\nanon_other_write_enable=YES\nanon_umask=022\n"
-    "seccomp_sandbox=NO\nsecure_chroot_dir=%3\nxferlog_enable=NO\npasv_enable=YES\n";
+const char vsftpdConfig[]
+    = "listen=YES\nlisten_ipv6=NO\nlisten_address=%1\nbackground=NO\n"
+      "anonymous_enable=YES\nno_anon_password=YES\nlocal_enable=NO\nanon_root=%2\n"
+      "write_enable=YES\nanon_upload_enable=YES\nanon_other_write_enable=YES\nanon_umask=022\n"
+      "seccomp_sandbox=NO\nsecure_chroot_dir=%3\nxferlog_enable=NO\npasv_enable=YES\n";
 
 } // namespace
 
@@ -29,25 +29,34 @@ FtpServerProcess::FtpServerProcess()
     QDir(dir.path()).mkdir("root");
     QDir(dir.path()).mkdir("empty");
     // vsftpd serves only a root that the ftp user cannot write to.
-    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
-                                          | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
+    QFile::setPermissions(dir.path(),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
+                              | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
     QFile::setPermissions(path("root"), QFile::permissions(dir.path()));
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
 }
 
-bool FtpServerProcess::startPyftpdlib(const QString &address, const QStringList &options, const QString &netns)
+bool FtpServerProcess::startPyftpdlib(const QString &address, const QStringList &options,
+                                      const QString &netns)
 {
-    QStringList command = QStringList{QStringLiteral(QVTPX_SOURCE_DIR "/tools/ftpserver.py"), path("root"),
-                                      "--address", address, "--log", path("commands")} + options;
+    QStringList command = QStringList {QStringLiteral(QVTPX_SOURCE_DIR "/tools/ftpserver.py"),
+                                       path("root"),
+                                       "--address",
+                                       address,
+                                       "--log",
+                                       path("commands")}
+        + options;
     if (!netns.isEmpty())
-        command = QStringList{"ip", "netns", "exec", netns} + command;
+        command = QStringList {"ip", "netns", "exec", netns} + command;
     start(command);
 
     QByteArray output;
-    const bool ready = QTest::qWaitFor([&] {
-        output += process.readAllStandardOutput();
-        return output.contains("ready\n") || process.state() == QProcess::NotRunning;
-    }, 10000);
+    const bool ready = QTest::qWaitFor(
+        [&] {
+            output += process.readAllStandardOutput();
+            return output.contains("ready\n") || process.state() == QProcess::NotRunning;
+        },
+        10000);
     if (!ready || process.state() == QProcess::NotRunning) {
         error = "the FTP server script did not start";
         return false;
@@ -58,7 +67,7 @@ bool FtpServerProcess::startPyftpdlib(const QString &address, const QStringList 
 // Should the test itself die, the kernel kills its servers too.
 void FtpServerProcess::start(const QStringList &command)
 {
-    process.start("setpriv", QStringList{"--pdeathsig", "KILL", "--"} + command);
+    process.start("setpriv", QStringList {"--pdeathsig", "KILL", "--"} + command);
 }
 
 // vsftpd leaves its session processes running when it is killed, so it runs
@@ -85,11 +94,13 @@ bool FtpServerProcess::startVsftpd(const QString &address)
 
 bool FtpServerProcess::waitUntilReady(const QString &address)
 {
-    return QTest::qWaitFor([&] {
-        QTcpSocket probe;
-        probe.connectToHost(address, 21);
-        return probe.waitForConnected(100);
-    }, 10000);
+    return QTest::qWaitFor(
+        [&] {
+            QTcpSocket probe;
+            probe.connectToHost(address, 21);
+            return probe.waitForConnected(100);
+        },
+        10000);
 }
 
 void FtpServerProcess::stop()
@@ -111,7 +122,8 @@ void FtpServerProcess::setFile(const QByteArray &contents)
     writeFile(path("root/vtpx_domo"), contents);
     if (ownedByFtpUser) {
         const passwd *ftp = getpwnam("ftp");
-        if (ftp && chown(QFile::encodeName(path("root/vtpx_domo")).constData(), ftp->pw_uid, ftp->pw_gid) != 0)
+        if (ftp
+            && chown(QFile::encodeName(path("root/vtpx_domo")).constData(), ftp->pw_uid, ftp->pw_gid) != 0)
             qWarning("cannot give vtpx_domo to the ftp user");
     }
 }

@@ -6,10 +6,9 @@ namespace {
 LogCapture *current = nullptr;
 }
 
-LogCapture::LogCapture()
+LogCapture::LogCapture() : previous(qInstallMessageHandler(handler))
 {
     current = this;
-    previous = qInstallMessageHandler(handler);
 }
 
 LogCapture::~LogCapture()

@@ -4,8 +4,7 @@
 #include <QApplication>
 #include <QStatusBar>
 
-MessageBoxCatcher::MessageBoxCatcher(QStatusBar *statusbar)
-    : statusbar(statusbar)
+MessageBoxCatcher::MessageBoxCatcher(QStatusBar *statusbar) : statusbar(statusbar)
 {
     startTimer(10);
 }
@@ -15,7 +14,7 @@ void MessageBoxCatcher::timerEvent(QTimerEvent *)
     auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
     if (!box || !box->isVisible())
         return;
-    boxes << Box{box->icon(), box->windowTitle(), box->text(),
-                 statusbar ? statusbar->currentMessage() : QString()};
+    boxes << Box {box->icon(), box->windowTitle(), box->text(),
+                  statusbar ? statusbar->currentMessage() : QString()};
     box->button(QMessageBox::Ok)->click();
 }

@@ -11,7 +11,7 @@ namespace {
 const QByteArray moduleFile = "[global]\narm=1\nblighlvl=33\nblightout=45\nbacklightmenu=1\n"
                               "simulmenu=0\ntimemenu=1\nnetworkmenu=0\n";
 const QString defaults = "3/80/120/0000";
-}
+} // namespace
 
 // Reads and writes against real FTP servers on loopback. The test runs in a
 // network namespace of its own (see CMakeLists.txt), so port 21 is free and
@@ -29,6 +29,7 @@ private slots:
     void write_data();
     void write();
     void oneWriteAtATime();
+    void everyUploadIsReleased();
     void overlappingReads();
     void addressCheck_data();
     void addressCheck();
@@ -111,8 +112,11 @@ QString tst_DeviceTransfer::currentState() const
     QString menus;
     for (const char *box : {"chkBlMenu", "chkSimulMenu", "chkTimeMenu", "chkNetworkMenu"})
         menus += window->findChild<QCheckBox *>(box)->isChecked() ? '1' : '0';
-    return QString("%1/%2/%3/%4").arg(arm).arg(window->findChild<QSlider *>("sliderBlVal")->value())
-        .arg(window->findChild<QSpinBox *>("spinBoxBlTime")->value()).arg(menus);
+    return QString("%1/%2/%3/%4")
+        .arg(arm)
+        .arg(window->findChild<QSlider *>("sliderBlVal")->value())
+        .arg(window->findChild<QSpinBox *>("spinBoxBlTime")->value())
+        .arg(menus);
 }
 
 // expectedError: empty when the read succeeds; "*" for the error text Qt gives.
@@ -120,22 +124,24 @@ void tst_DeviceTransfer::read_data()
 {
     QTest::addColumn<QString>("server");
     QTest::addColumn<QStringList>("options");
-    QTest::addColumn<QByteArray>("file");   // null: no file on the server
+    QTest::addColumn<QByteArray>("file"); // null: no file on the server
     QTest::addColumn<QString>("expectedError");
-    QTest::addColumn<QString>("expected");  // controls afterwards
+    QTest::addColumn<QString>("expected"); // controls afterwards
 
     for (const char *kind : {"pyftpdlib", "vsftpd"}) {
-        QTest::addRow("%s: values", kind) << kind << QStringList() << moduleFile << "" << "1/33/45/1010";
+        QTest::addRow("%s: values", kind) << kind << QStringList() << moduleFile << ""
+                                          << "1/33/45/1010";
         QTest::addRow("%s: empty file", kind) << kind << QStringList() << QByteArray("") << "" << defaults;
         QTest::addRow("%s: missing file", kind) << kind << QStringList() << QByteArray() << "*" << defaults;
     }
-    QTest::newRow("login refused") << "pyftpdlib" << QStringList{"--refuse-login"} << moduleFile << "*" << defaults;
+    QTest::newRow("login refused") << "pyftpdlib" << QStringList {"--refuse-login"} << moduleFile << "*"
+                                   << defaults;
     QTest::newRow("connection refused") << "none" << QStringList() << moduleFile << "*" << defaults;
-    QTest::newRow("server without HELP") << "pyftpdlib" << QStringList{"--no-help"} << moduleFile
-                                         << "No data received" << defaults;
-    QTest::newRow("file cut short") << "pyftpdlib" << QStringList{"--truncate-after", "20"} << moduleFile
-                                    << QString("Download incomplete: 20 of %1 bytes received").arg(moduleFile.size())
-                                    << defaults;
+    QTest::newRow("server without HELP")
+        << "pyftpdlib" << QStringList {"--no-help"} << moduleFile << "No data received" << defaults;
+    QTest::newRow("file cut short")
+        << "pyftpdlib" << QStringList {"--truncate-after", "20"} << moduleFile
+        << QString("Download incomplete: 20 of %1 bytes received").arg(moduleFile.size()) << defaults;
 }
 
 void tst_DeviceTransfer::read()
@@ -192,11 +198,11 @@ void tst_DeviceTransfer::write_data()
 
     QTest::newRow("pyftpdlib") << "pyftpdlib" << QStringList() << "";
     QTest::newRow("vsftpd") << "vsftpd" << QStringList() << "";
-    QTest::newRow("read-only server") << "pyftpdlib" << QStringList{"--read-only"} << "*";
-    QTest::newRow("login refused") << "pyftpdlib" << QStringList{"--refuse-login"} << "*";
+    QTest::newRow("read-only server") << "pyftpdlib" << QStringList {"--read-only"} << "*";
+    QTest::newRow("login refused") << "pyftpdlib" << QStringList {"--refuse-login"} << "*";
     QTest::newRow("connection refused") << "none" << QStringList() << "*";
-    QTest::newRow("server without HELP") << "pyftpdlib" << QStringList{"--no-help"}
-                                         << "Upload incomplete: 0 of 347 bytes sent";
+    QTest::newRow("server without HELP")
+        << "pyftpdlib" << QStringList {"--no-help"} << "Upload incomplete: 0 of 347 bytes sent";
 }
 
 void tst_DeviceTransfer::write()
@@ -222,7 +228,8 @@ void tst_DeviceTransfer::write()
 
     QVERIFY(!WindowInternals::uploadData(*window));
     QVERIFY(!WindowInternals::uploadBuffer(*window));
-    QCOMPARE(log.messages().first(), "warning: ftpDownloadFinish true QUrl(\"" + QUrl(url).toDisplayString() + "\")");
+    QCOMPARE(log.messages().first(),
+             "warning: ftpDownloadFinish true QUrl(\"" + QUrl(url).toDisplayString() + "\")");
     QCOMPARE(boxes.boxes.size(), 1);
     const MessageBoxCatcher::Box box = boxes.boxes.first();
     QCOMPARE(box.title, QString("tst_devicetransfer"));
@@ -241,8 +248,9 @@ void tst_DeviceTransfer::write()
     QCOMPARE(status(), "Parameters successfully written to " + url);
     QCOMPARE(box.statusWhileOpen, status());
     QCOMPARE(box.icon, QMessageBox::Information);
-    QCOMPARE(box.text, "Parameters sent to " + url
-                           + ".<br>Please restart the screen by going to \"Settings menu->Restart\" on VTPX02/04.");
+    QCOMPARE(box.text,
+             "Parameters sent to " + url
+                 + ".<br>Please restart the screen by going to \"Settings menu->Restart\" on VTPX02/04.");
 
     click("butDefaults");
     click("butRead");
@@ -275,6 +283,26 @@ void tst_DeviceTransfer::oneWriteAtATime()
     QCOMPARE(boxes.boxes.size(), 2);
 }
 
+// Each write's data and buffer are freed once its transfer has ended,
+// whether it succeeded or not.
+void tst_DeviceTransfer::everyUploadIsReleased()
+{
+    window->findChild<QLineEdit *>("lineEditIP")->setText("127.0.0.1");
+    MessageBoxCatcher boxes;
+    int released = 0;
+    for (const QStringList &options :
+         {QStringList(), QStringList {"--read-only"}, QStringList {"--no-help"}}) {
+        server->stop();
+        QVERIFY(server->startPyftpdlib("127.0.0.1", options));
+        click("butWrite");
+        connect(WindowInternals::uploadBuffer(*window), &QObject::destroyed, [&] { ++released; });
+        waitUntilTransfersEnded();
+        QVERIFY(!WindowInternals::uploadBuffer(*window));
+    }
+    QTRY_COMPARE(released, 3);
+    QCOMPARE(boxes.boxes.size(), 3);
+}
+
 void tst_DeviceTransfer::overlappingReads()
 {
     QVERIFY(!startServer("pyftpdlib").isEmpty());
@@ -286,21 +314,29 @@ void tst_DeviceTransfer::overlappingReads()
     waitUntilTransfersEnded();
     QCOMPARE(server->commands().count("RETR"), 2);
     QCOMPARE(currentState(), QString("1/33/45/1010"));
-    QCOMPARE(status(), QString("Parameters successfully downloaded from ftp://anonymous:@127.0.0.1/vtpx_domo"));
+    QCOMPARE(status(),
+             QString("Parameters successfully downloaded from ftp://anonymous:@127.0.0.1/vtpx_domo"));
 }
 
 void tst_DeviceTransfer::addressCheck_data()
 {
     QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("url");   // empty: refused
+    QTest::addColumn<QString>("url"); // empty: refused
 
-    QTest::newRow("loopback") << "127.0.0.1" << "ftp://anonymous:@127.0.0.1/vtpx_domo";
-    QTest::newRow("anywhere in 127/8") << "127.200.1.2" << "ftp://anonymous:@127.200.1.2/vtpx_domo";
-    QTest::newRow("leading zeros: the parser's text") << "127.000.000.001" << "ftp://anonymous:@127.0.0.1/vtpx_domo";
-    QTest::newRow("leading zero: octal to the parser") << "127.010.0.1" << "ftp://anonymous:@127.8.0.1/vtpx_domo";
-    QTest::newRow("on no subnet") << "10.1.2.3" << "";
-    QTest::newRow("documentation network, not ours here") << "192.0.2.10" << "";
-    QTest::newRow("not an address") << "1.2.3" << "";
+    QTest::newRow("loopback") << "127.0.0.1"
+                              << "ftp://anonymous:@127.0.0.1/vtpx_domo";
+    QTest::newRow("anywhere in 127/8") << "127.200.1.2"
+                                       << "ftp://anonymous:@127.200.1.2/vtpx_domo";
+    QTest::newRow("leading zeros: the parser's text") << "127.000.000.001"
+                                                      << "ftp://anonymous:@127.0.0.1/vtpx_domo";
+    QTest::newRow("leading zero: octal to the parser") << "127.010.0.1"
+                                                       << "ftp://anonymous:@127.8.0.1/vtpx_domo";
+    QTest::newRow("on no subnet") << "10.1.2.3"
+                                  << "";
+    QTest::newRow("documentation network, not ours here") << "192.0.2.10"
+                                                          << "";
+    QTest::newRow("not an address") << "1.2.3"
+                                    << "";
 }
 
 void tst_DeviceTransfer::addressCheck()

@@ -49,11 +49,15 @@ QObject *tst_MainForm::object(const QString &name) const
 void tst_MainForm::objectTree_data()
 {
     QTest::addColumn<QString>("className");
-    QTest::addColumn<QString>("parent");   // widget parent, or the widget a layout is installed on
-    QTest::addColumn<QString>("layout");   // the layout it is placed in
+    QTest::addColumn<QString>("parent"); // widget parent, or the widget a layout is installed on
+    QTest::addColumn<QString>("layout"); // the layout it is placed in
     QTest::addColumn<int>("position");
 
-    const struct { const char *name, *className, *parent, *layout; int position; } rows[] = {
+    const struct
+    {
+        const char *name, *className, *parent, *layout;
+        int position;
+    } rows[] = {
         {"centralwidget", "QWidget", "qvtpx0xtweaker", "", -1},
         {"verticalLayout", "QVBoxLayout", "centralwidget", "", -1},
         {"label", "QLabel", "centralwidget", "verticalLayout", 0},
@@ -128,7 +132,10 @@ void tst_MainForm::texts_data()
     QTest::addColumn<QByteArray>("property");
     QTest::addColumn<QString>("text");
 
-    const struct { const char *object, *property, *text; } rows[] = {
+    const struct
+    {
+        const char *object, *property, *text;
+    } rows[] = {
         {"qvtpx0xtweaker", "windowTitle", "Quorvella2 VTPX02/04 tweaker (v1.0)"},
         {"label", "text", ""},
         {"label_2", "text", "IP address"},
@@ -173,8 +180,8 @@ void tst_MainForm::notice()
         "- Contact Quorvella's support before using this tool.",
         "- Parameters must be changed carefully.",
         "- VTPX02/VTPX04 must be connected on the same LAN than this computer !",
-        "- IP address of VTPX02/VTPX04 must be known. Go to flasher dialog in Quorvella2/Tessaline "
-        "to find the current IP address.",
+        QString("- IP address of VTPX02/VTPX04 must be known. Go to flasher dialog in Quorvella2/Tessaline ")
+            + "to find the current IP address.",
         "- Parameters can reset to default after an O.S. update",
     };
     QString expected = "<html><head/><body><p>" + paragraphs[0] + "</p>";
@@ -230,9 +237,9 @@ void tst_MainForm::properties()
 void tst_MainForm::frameHoldsEveryModuleControl()
 {
     auto *frame = window->findChild<QFrame *>("frame");
-    const char *inside[] = {"butRead", "butWrite", "butDefaults", "radArm3", "radArm2", "radArm1",
-                            "radArm0", "chkBlMenu", "chkSimulMenu", "chkTimeMenu", "chkNetworkMenu",
-                            "sliderBlVal", "spinBoxBlTime"};
+    const char *inside[] = {"butRead",        "butWrite",    "butDefaults",  "radArm3",      "radArm2",
+                            "radArm1",        "radArm0",     "chkBlMenu",    "chkSimulMenu", "chkTimeMenu",
+                            "chkNetworkMenu", "sliderBlVal", "spinBoxBlTime"};
     for (const char *name : inside)
         QVERIFY2(frame->isAncestorOf(window->findChild<QWidget *>(name)), name);
     QVERIFY(!frame->isAncestorOf(window->findChild<QWidget *>("lineEditIP")));
@@ -241,10 +248,10 @@ void tst_MainForm::frameHoldsEveryModuleControl()
 
 void tst_MainForm::focusFollowsCreationOrder()
 {
-    const QStringList expected = {"lineEditIP", "butRead", "butWrite", "butDefaults", "radArm3",
-                                  "radArm2", "radArm1", "radArm0", "chkBlMenu", "chkSimulMenu",
-                                  "chkTimeMenu", "chkNetworkMenu", "sliderBlVal", "spinBoxBlTime",
-                                  "butQuit"};
+    const QStringList expected
+        = {"lineEditIP",  "butRead",        "butWrite",    "butDefaults",   "radArm3",
+           "radArm2",     "radArm1",        "radArm0",     "chkBlMenu",     "chkSimulMenu",
+           "chkTimeMenu", "chkNetworkMenu", "sliderBlVal", "spinBoxBlTime", "butQuit"};
     QStringList chain;
     for (QWidget *w = window->nextInFocusChain(); w != window; w = w->nextInFocusChain()) {
         if (expected.contains(w->objectName()))

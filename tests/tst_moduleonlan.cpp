@@ -20,7 +20,7 @@ bool ip(const QStringList &arguments, QByteArray *output = nullptr)
         *output = process.readAllStandardOutput();
     return true;
 }
-}
+} // namespace
 
 // The computer and the module on a LAN of their own: this test's network
 // namespace is the computer, at 192.0.2.1/24, joined by a veth pair to a
@@ -43,7 +43,10 @@ private slots:
 
 private:
     void type(const QString &address) { window->findChild<QLineEdit *>("lineEditIP")->setText(address); }
-    void click(const char *button) { QTest::mouseClick(window->findChild<QPushButton *>(button), Qt::LeftButton); }
+    void click(const char *button)
+    {
+        QTest::mouseClick(window->findChild<QPushButton *>(button), Qt::LeftButton);
+    }
     QString status() const { return window->findChild<QStatusBar *>()->currentMessage(); }
     void waitUntilTransfersEnded();
 
@@ -61,7 +64,8 @@ void tst_ModuleOnLan::initTestCase()
     moduleNamespace = QString("qvtpx-module-%1").arg(QCoreApplication::applicationPid());
     const QString ns = moduleNamespace;
     QVERIFY(ip({"netns", "add", ns}));
-    QVERIFY(ip({"link", "add", "qvtpx-computer", "type", "veth", "peer", "name", "qvtpx-module", "netns", ns}));
+    QVERIFY(
+        ip({"link", "add", "qvtpx-computer", "type", "veth", "peer", "name", "qvtpx-module", "netns", ns}));
     QVERIFY(ip({"addr", "add", "192.0.2.1/24", "dev", "qvtpx-computer"}));
     QVERIFY(ip({"link", "set", "qvtpx-computer", "up"}));
     QVERIFY(ip({"-n", ns, "addr", "add", "192.0.2.10/24", "dev", "qvtpx-module"}));
@@ -109,7 +113,8 @@ void tst_ModuleOnLan::readAndWrite()
     click("butRead");
     QCOMPARE(status(), QString("Downloading ftp://anonymous:@192.0.2.10/vtpx_domo ..."));
     waitUntilTransfersEnded();
-    QCOMPARE(status(), QString("Parameters successfully downloaded from ftp://anonymous:@192.0.2.10/vtpx_domo"));
+    QCOMPARE(status(),
+             QString("Parameters successfully downloaded from ftp://anonymous:@192.0.2.10/vtpx_domo"));
     QVERIFY(window->findChild<QRadioButton *>("radArm0")->isChecked());
     QCOMPARE(window->findChild<QSlider *>("sliderBlVal")->value(), 5);
 

@@ -12,8 +12,7 @@ QByteArray parameterFile(const char *arm, const char *level, const char *timeout
 {
     const char *keys[] = {"backlightmenu=", "simulmenu=", "timemenu=", "networkmenu="};
     QByteArray text = QByteArray("[global]\n#0=disable;1=night;2=day;3=watchdog only\narm=") + arm
-                      + "\n#0%-100%\nblighlvl=" + level + "\n#in seconds. 0=always ON\nblightout="
-                      + timeout + "\n";
+        + "\n#0%-100%\nblighlvl=" + level + "\n#in seconds. 0=always ON\nblightout=" + timeout + "\n";
     for (int i = 0; i < 4; ++i)
         text += menuComment + keys[i] + menus[i] + "\n";
     return text;
@@ -41,7 +40,11 @@ private slots:
     void readerSurvivesAnyInput();
 
 private:
-    template <typename T> T *child(const QString &name) { return window->findChild<T *>(name); }
+    template <typename T>
+    T *child(const QString &name)
+    {
+        return window->findChild<T *>(name);
+    }
     void setState(const QString &state);
     QString currentState();
     void checkInvariants();
@@ -91,8 +94,11 @@ QString tst_ParameterFile::currentState()
     QString menus;
     for (const char *box : {"chkBlMenu", "chkSimulMenu", "chkTimeMenu", "chkNetworkMenu"})
         menus += child<QCheckBox>(box)->isChecked() ? '1' : '0';
-    return QString("%1/%2/%3/%4").arg(arm).arg(child<QSlider>("sliderBlVal")->value())
-        .arg(child<QSpinBox>("spinBoxBlTime")->value()).arg(menus);
+    return QString("%1/%2/%3/%4")
+        .arg(arm)
+        .arg(child<QSlider>("sliderBlVal")->value())
+        .arg(child<QSpinBox>("spinBoxBlTime")->value())
+        .arg(menus);
 }
 
 void tst_ParameterFile::generation_data()
@@ -131,10 +137,11 @@ void tst_ParameterFile::roundTrip_data()
 {
     QTest::addColumn<QString>("state");
     QTest::addColumn<QString>("expected");
-    for (const char *s : {"0/0/0/0000", "1/100/600/1111", "2/55/1/1000", "3/1/599/0100", "0/99/300/0010",
-                          "1/50/60/0001"})
+    for (const char *s :
+         {"0/0/0/0000", "1/100/600/1111", "2/55/1/1000", "3/1/599/0100", "0/99/300/0010", "1/50/60/0001"})
         QTest::newRow(s) << QString(s) << QString(s);
-    QTest::newRow("no radio checked reads back as Automatic") << "-/80/120/0000" << "3/80/120/0000";
+    QTest::newRow("no radio checked reads back as Automatic") << "-/80/120/0000"
+                                                              << "3/80/120/0000";
 }
 
 void tst_ParameterFile::roundTrip()
@@ -158,12 +165,13 @@ void tst_ParameterFile::roundTrip()
 void tst_ParameterFile::reader_data()
 {
     QTest::addColumn<QByteArray>("text");
-    QTest::addColumn<QString>("expected");   // control state afterwards, from the defaults
+    QTest::addColumn<QString>("expected"); // control state afterwards, from the defaults
     QTest::addColumn<QStringList>("messages");
 
-    auto row = [](const char *name, const QByteArray &text, const char *expected, QStringList messages) {
-        QTest::newRow(name) << text << QString(expected) << messages;
-    };
+    auto row
+        = [](const char *name, const QByteArray &text, const char *expected, const QStringList &messages) {
+              QTest::newRow(name) << text << QString(expected) << messages;
+          };
     // Line ends, blanks and layout.
     row("CR LF", "arm=1\r\nblighlvl=50\r\n", "1/50/120/0000", {"debug: \"arm=1\"", "debug: \"blighlvl=50\""});
     row("indentation and tabs", " \t arm=2 \t\n", "2/80/120/0000", {"debug: \"arm=2\""});
@@ -202,8 +210,15 @@ void tst_ParameterFile::reader_data()
         {"debug: \"backlightmenu=2\"", "debug: \"simulmenu=-1\"", "debug: \"timemenu=1\"",
          "debug: \"networkmenu=1\"", "debug: \"networkmenu=0\""});
     // Values that are not numbers leave their control as it was.
-    const char *invalid[] = {"arm=", "arm=x", "arm=1 #night", "blighlvl=abc", "blighlvl=5.5",
-                             "blightout=99999999999", "backlightmenu=off", "timemenu=0x1", "arm=\"1\""};
+    const char *invalid[] = {"arm=",
+                             "arm=x",
+                             "arm=1 #night",
+                             "blighlvl=abc",
+                             "blighlvl=5.5",
+                             "blightout=99999999999",
+                             "backlightmenu=off",
+                             "timemenu=0x1",
+                             "arm=\"1\""};
     for (const char *line : invalid) {
         const QByteArray quoted = QByteArray(line).replace("\"", "\\\"");
         row(line, QByteArray(line) + "\n", "3/80/120/0000",
@@ -231,8 +246,9 @@ void tst_ParameterFile::logLinesNameTheirSource()
     WindowInternals::applyParameterFile(*window, "[global]\narm=3\n");
     QCOMPARE(log.lines().size(), 2);
     const QRegularExpression format("^.*parameterfile\\.cpp:[0-9]+ - ");
-    QVERIFY2(log.lines().at(0).contains(QRegularExpression(format.pattern() + "Ignore line \"\\[global\\]\"$")),
-             qPrintable(log.lines().at(0)));
+    QVERIFY2(
+        log.lines().at(0).contains(QRegularExpression(format.pattern() + "Ignore line \"\\[global\\]\"$")),
+        qPrintable(log.lines().at(0)));
     QVERIFY2(log.lines().at(1).contains(QRegularExpression(format.pattern() + "\"arm=3\"$")),
              qPrintable(log.lines().at(1)));
 }
@@ -256,7 +272,8 @@ void tst_ParameterFile::readerSurvivesAnyInput()
     LogCapture log; // keeps the flood of log lines out of the test output
     QRandomGenerator random(20261206);
     const QByteArray valid = parameterFile("2", "55", "300", "1010");
-    const QByteArray alphabet("=#[]\r\n\t -+0123456789abcdemrtu\0\x7f\xff", 36);
+    static const char bytes[] = "=#[]\r\n\t -+0123456789abcdemrtu\0\x7f\xff";
+    const QByteArray alphabet(bytes, sizeof bytes - 1);
 
     for (int round = 0; round < 3000; ++round) {
         QByteArray text = valid;
@@ -266,9 +283,15 @@ void tst_ParameterFile::readerSurvivesAnyInput()
             const char byte = round % 3 == 0 ? char(random.bounded(256))
                                              : alphabet.at(int(random.bounded(alphabet.size())));
             switch (random.bounded(3)) {
-            case 0: text.insert(at, byte); break;
-            case 1: if (at < text.size()) text[at] = byte; break;
-            default: text.remove(at, int(random.bounded(8)));
+            case 0:
+                text.insert(at, byte);
+                break;
+            case 1:
+                if (at < text.size())
+                    text[at] = byte;
+                break;
+            default:
+                text.remove(at, int(random.bounded(8)));
             }
         }
         WindowInternals::applyParameterFile(*window, text);

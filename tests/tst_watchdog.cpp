@@ -28,10 +28,14 @@ private slots:
     void writeAfterATimedOutWrite();
     void overlappingReads();
     void realLimit();
+    void closingTheWindowEndsTransfers();
 
 private:
     void type(const QString &address) { window->findChild<QLineEdit *>("lineEditIP")->setText(address); }
-    void click(const char *button) { QTest::mouseClick(window->findChild<QPushButton *>(button), Qt::LeftButton); }
+    void click(const char *button)
+    {
+        QTest::mouseClick(window->findChild<QPushButton *>(button), Qt::LeftButton);
+    }
     QString status() const { return window->findChild<QStatusBar *>()->currentMessage(); }
     int transfersInFlight() const { return window->findChildren<QNetworkAccessManager *>().size(); }
 
@@ -76,16 +80,16 @@ void tst_Watchdog::stalledTransferEnds_data()
     const QString noAnswer = "No answer from the module for 2 seconds";
     for (const char *operation : {"read", "write"}) {
         const char *command = QByteArray(operation) == "read" ? "RETR" : "STOR";
-        QTest::addRow("%s: never greets", operation) << operation << QStringList{"--silent"} << noAnswer;
+        QTest::addRow("%s: never greets", operation) << operation << QStringList {"--silent"} << noAnswer;
         QTest::addRow("%s: stalls after %s", operation, command)
-            << operation << QStringList{"--stall-after", command} << noAnswer;
+            << operation << QStringList {"--stall-after", command} << noAnswer;
     }
     // Qt reports progress only while file bytes move: a login and command
     // exchange longer than the limit is cut off even though every reply came.
-    QTest::newRow("read: slow commands") << "read" << QStringList{"--reply-delay", "0.5"} << noAnswer;
-    QTest::newRow("read: freezes mid-file") << "read" << QStringList{"--freeze-after", "5"} << noAnswer;
-    QTest::newRow("read: drops mid-file") << "read" << QStringList{"--drop-after", "5"} << noAnswer;
-    QTest::newRow("write: drops mid-file") << "write" << QStringList{"--drop-after", "0"} << noAnswer;
+    QTest::newRow("read: slow commands") << "read" << QStringList {"--reply-delay", "0.5"} << noAnswer;
+    QTest::newRow("read: freezes mid-file") << "read" << QStringList {"--freeze-after", "5"} << noAnswer;
+    QTest::newRow("read: drops mid-file") << "read" << QStringList {"--drop-after", "5"} << noAnswer;
+    QTest::newRow("write: drops mid-file") << "write" << QStringList {"--drop-after", "0"} << noAnswer;
 }
 
 void tst_Watchdog::stalledTransferEnds()
@@ -179,13 +183,31 @@ void tst_Watchdog::realLimit()
     QVERIFY(clock.elapsed() >= 29000);
     QCOMPARE(boxes.boxes.value(0).statusWhileOpen,
              QString("Upload error: No answer from the module for 30 seconds"));
-    QCOMPARE(boxes.boxes.value(0).text, QString("Error while uploading ftp://anonymous:@127.0.0.2/vtpx_domo. "
-                                                "Error: No answer from the module for 30 seconds"));
+    QCOMPARE(boxes.boxes.value(0).text,
+             QString("Error while uploading ftp://anonymous:@127.0.0.2/vtpx_domo. "
+                     "Error: No answer from the module for 30 seconds"));
 
     QTRY_COMPARE_WITH_TIMEOUT(transfersInFlight(), 0, 30000);
     QVERIFY2(clock.elapsed() > 32000, qPrintable(QString::number(clock.elapsed())));
-    QCOMPARE(status(), QString("Parameters successfully downloaded from ftp://anonymous:@127.0.0.1/vtpx_domo"));
+    QCOMPARE(status(),
+             QString("Parameters successfully downloaded from ftp://anonymous:@127.0.0.1/vtpx_domo"));
     QCOMPARE(window->findChild<QSlider *>("sliderBlVal")->value(), 21);
+}
+
+// Quitting while a read and a write hang: the window takes both transfers,
+// and the upload's data, with it.
+void tst_Watchdog::closingTheWindowEndsTransfers()
+{
+    QVERIFY(server->startPyftpdlib("127.0.0.1", {"--silent"}));
+    click("butRead");
+    click("butWrite");
+    QSignalSpy uploadReleased(WindowInternals::uploadBuffer(*window), &QObject::destroyed);
+    QCOMPARE(transfersInFlight(), 2);
+
+    window->close();
+    delete window;
+    window = nullptr;
+    QCOMPARE(uploadReleased.count(), 1);
 }
 
 QTEST_MAIN(tst_Watchdog)

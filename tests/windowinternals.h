@@ -6,10 +6,7 @@
 // The tests' door to the window's private operations and upload state.
 struct WindowInternals
 {
-    static QByteArray buildParameterFile(const qvtpx0xtweaker &window)
-    {
-        return window.buildParameterFile();
-    }
+    static QByteArray buildParameterFile(const qvtpx0xtweaker &window) { return window.buildParameterFile(); }
     static void applyParameterFile(qvtpx0xtweaker &window, const QByteArray &text)
     {
         window.applyParameterFile(text);
