@@ -139,6 +139,15 @@ void tst_DeviceTransfer::read_data()
     QTest::newRow("connection refused") << "none" << QStringList() << moduleFile << "*" << defaults;
     QTest::newRow("server without HELP")
         << "pyftpdlib" << QStringList {"--no-help"} << moduleFile << "No data received" << defaults;
+    QTest::newRow("4 MB line, then a key")
+        << "pyftpdlib" << QStringList() << QByteArray(4 << 20, 'x') + "\narm=2\n"
+        << ""
+        << "2/80/120/0000";
+    // Qt reads a value only up to a NUL; a key with a NUL is another key.
+    static const char withNul[] = "arm\0=1\nblighlvl=3\0\narm=0\n";
+    QTest::newRow("NUL bytes") << "pyftpdlib" << QStringList() << QByteArray(withNul, sizeof withNul - 1)
+                               << ""
+                               << "0/3/120/0000";
     QTest::newRow("file cut short")
         << "pyftpdlib" << QStringList {"--truncate-after", "20"} << moduleFile
         << QString("Download incomplete: 20 of %1 bytes received").arg(moduleFile.size()) << defaults;
