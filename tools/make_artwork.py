@@ -4,6 +4,7 @@ Python's standard library:
 
   qvtpx0xtweaker/res/Quorvella_logo_h.png  horizontal logotype, 2190 x 416, RGBA
   qvtpx0xtweaker/res/qvtpx0xtweaker.ico    window icon, one 37 x 48 image, 8 bpp
+  qvtpx0xtweaker/res/qvtpx0xtweaker.png    the same icon on a 48 x 48 canvas, for desktops
 
 Run it from anywhere; it writes next to the sources.
 """
@@ -149,10 +150,21 @@ def ico(rows):
     return directory + image
 
 
+def icon_png(rows):
+    width, height = len(rows[0]), len(rows)
+    left = (48 - width) // 2
+
+    def pixel(x, y):
+        c = rows[y][x - left] if 0 <= x - left < width and y < height else "."
+        return (0, 0, 0, 0) if c == "." else PALETTE[c] + (0xFF,)
+    return png(48, 48, pixel)
+
+
 def main():
     (RES / "Quorvella_logo_h.png").write_bytes(png(*logo_pixels()))
     assert all(len(r) == 37 for r in ICON) and len(ICON) == 48, "icon grid must be 37 x 48"
     (RES / "qvtpx0xtweaker.ico").write_bytes(ico(ICON))
+    (RES / "qvtpx0xtweaker.png").write_bytes(icon_png(ICON))
 
 
 if __name__ == "__main__":

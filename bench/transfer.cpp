@@ -1,0 +1,99 @@
+// Transfer round trips, timed in process, one line of nanoseconds per run:
+//   tool-read, tool-write: a click on the window's button until its success
+//                          status (controls filled for a read);
+//   bare-get, bare-put:    one QNetworkAccessManager::get or put of the same
+//                          URL, a manager per transfer as the tool does.
+// Usage: bench_transfer MODE RUNS (the module at 127.0.0.1).
+
+#include "qvtpx0xtweaker.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+const QUrl url(QStringLiteral("ftp://anonymous:@127.0.0.1/vtpx_domo"));
+
+qint64 clickUntilDone(qvtpx0xtweaker &window, const char *button)
+{
+    QEventLoop loop;
+    QElapsedTimer clock;
+    qint64 elapsed = -1;
+    auto *statusbar = window.findChild<QStatusBar *>();
+    auto connection = QObject::connect(statusbar, &QStatusBar::messageChanged, [&](const QString &text) {
+        if (text.startsWith(QLatin1String("Parameters successfully")))
+            elapsed = clock.nsecsElapsed();
+        else if (!text.contains(QLatin1String(" error: ")))
+            return;
+        // A write's information box opens next: close it as a user would.
+        QTimer::singleShot(0, [] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
+                box->accept();
+        });
+        loop.quit();
+    });
+    clock.start();
+    window.findChild<QPushButton *>(button)->click();
+    loop.exec();
+    QObject::disconnect(connection);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return elapsed;
+}
+
+qint64 bareTransfer(bool upload, const QByteArray &file)
+{
+    QEventLoop loop;
+    QElapsedTimer clock;
+    clock.start();
+    auto *manager = new QNetworkAccessManager;
+    QBuffer buffer;
+    buffer.setData(file);
+    buffer.open(QIODevice::ReadOnly);
+    QNetworkReply *reply = upload ? manager->put(QNetworkRequest(url), &buffer) : manager->get(QNetworkRequest(url));
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    loop.exec();
+    const bool ok = reply->error() == QNetworkReply::NoError;
+    reply->readAll();
+    const qint64 elapsed = clock.nsecsElapsed();
+    reply->deleteLater();
+    manager->deleteLater();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return ok ? elapsed : -1;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication application(argc, argv);
+    const QByteArray mode = argc > 1 ? argv[1] : "";
+    const int runs = argc > 2 ? atoi(argv[2]) : 10;
+    qvtpx0xtweaker window;
+    window.findChild<QLineEdit *>(QStringLiteral("lineEditIP"))->setText(QStringLiteral("127.0.0.1"));
+    const QByteArray file = QByteArray("[global]\narm=3\n").leftJustified(349, '#');
+
+    for (int run = 0; run < runs; ++run) {
+        qint64 elapsed = -1;
+        if (mode == "tool-read" || mode == "tool-write")
+            elapsed = clickUntilDone(window, mode == "tool-read" ? "butRead" : "butWrite");
+        else if (mode == "bare-get" || mode == "bare-put")
+            elapsed = bareTransfer(mode == "bare-put", file);
+        if (elapsed < 0) {
+            std::fprintf(stderr, "%s: run %d failed\n", mode.constData(), run);
+            return 1;
+        }
+        std::printf("%lld\n", static_cast<long long>(elapsed));
+    }
+    return 0;
+}

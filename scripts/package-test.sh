@@ -1,0 +1,34 @@
+#!/bin/sh
+# Builds the Debian package, installs it with apt on this machine, starts the
+# installed program in a real X server, waits for its window, quits it, and
+# removes the package again. Needs root.
+set -eu
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+cmake -S . -B build-package -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
+cmake --build build-package -j"$(nproc)"
+(cd build-package && cpack >/dev/null)
+package=$(ls "$PWD"/build-package/qvtpx0xtweaker_*.deb)
+echo "package: $package"
+dpkg-deb --field "$package" Depends
+
+removed=no
+remove() {
+    [ "$removed" = yes ] || DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq qvtpx0xtweaker >/dev/null
+}
+trap remove EXIT
+DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$package" >/dev/null
+for file in /usr/bin/qvtpx0xtweaker /usr/share/applications/qvtpx0xtweaker.desktop \
+    /usr/share/icons/hicolor/48x48/apps/qvtpx0xtweaker.png; do
+    [ -f "$file" ] || { echo "not installed: $file"; exit 1; }
+done
+
+# The executable test starts the installed program, quits it and checks
+# its exit code; it needs no FTP server for the first two runs.
+unshare -n sh -c 'ip link set lo up && exec "$0" "$@"' tests/executable_in_x11.sh /usr/bin/qvtpx0xtweaker \
+    "$PWD/tools/ftpserver.py"
+
+remove
+removed=yes
+[ ! -e /usr/bin/qvtpx0xtweaker ] || { echo "still installed after removal"; exit 1; }
+echo "package test: passed"
