@@ -1,3 +1,4 @@
+#include "controlstate.h"
 #include "ftpserverprocess.h"
 #include "logcapture.h"
 #include "messageboxcatcher.h"
@@ -40,8 +41,6 @@ private:
     void click(const char *button);
     void waitUntilTransfersEnded();
     QString status() const { return window->findChild<QStatusBar *>()->currentMessage(); }
-    void setState(const QString &state);
-    QString currentState() const;
 
     qvtpx0xtweaker *window = nullptr;
     FtpServerProcess *server = nullptr;
@@ -49,8 +48,7 @@ private:
 
 void tst_DeviceTransfer::initTestCase()
 {
-    const auto interfaces = QNetworkInterface::allInterfaces();
-    if (interfaces.size() != 1 || !(interfaces.first().flags() & QNetworkInterface::IsLoopBack))
+    if (!inIsolatedNetworkNamespace())
         QSKIP("needs a network namespace of its own with only loopback: run it through ctest");
 }
 
@@ -89,34 +87,6 @@ void tst_DeviceTransfer::waitUntilTransfersEnded()
 {
     QTRY_VERIFY_WITH_TIMEOUT(window->findChildren<QNetworkAccessManager *>().isEmpty(), 20000);
     QVERIFY(window->findChildren<QNetworkReply *>().isEmpty());
-}
-
-void tst_DeviceTransfer::setState(const QString &state)
-{
-    const QStringList parts = state.split('/');
-    window->findChild<QRadioButton *>("radArm" + parts[0])->setChecked(true);
-    window->findChild<QSlider *>("sliderBlVal")->setValue(parts[1].toInt());
-    window->findChild<QSpinBox *>("spinBoxBlTime")->setValue(parts[2].toInt());
-    const char *boxes[] = {"chkBlMenu", "chkSimulMenu", "chkTimeMenu", "chkNetworkMenu"};
-    for (int i = 0; i < 4; ++i)
-        window->findChild<QCheckBox *>(boxes[i])->setChecked(parts[3][i] == '1');
-}
-
-QString tst_DeviceTransfer::currentState() const
-{
-    QString arm;
-    for (int i = 0; i < 4; ++i) {
-        if (window->findChild<QRadioButton *>(QString("radArm%1").arg(i))->isChecked())
-            arm += QString::number(i);
-    }
-    QString menus;
-    for (const char *box : {"chkBlMenu", "chkSimulMenu", "chkTimeMenu", "chkNetworkMenu"})
-        menus += window->findChild<QCheckBox *>(box)->isChecked() ? '1' : '0';
-    return QString("%1/%2/%3/%4")
-        .arg(arm)
-        .arg(window->findChild<QSlider *>("sliderBlVal")->value())
-        .arg(window->findChild<QSpinBox *>("spinBoxBlTime")->value())
-        .arg(menus);
 }
 
 // expectedError: empty when the read succeeds; "*" for the error text Qt gives.
@@ -176,7 +146,7 @@ void tst_DeviceTransfer::read()
     QCOMPARE(status(), "Downloading " + url + " ...");
     waitUntilTransfersEnded();
 
-    QCOMPARE(currentState(), expected);
+    QCOMPARE(controlState(window), expected);
     const QStringList messages = log.messages();
     QCOMPARE(messages.first(), "info: ftpDownloadFinish true QUrl(\"" + QUrl(url).toDisplayString() + "\")");
     if (expectedError.isEmpty()) {
@@ -224,7 +194,7 @@ void tst_DeviceTransfer::write()
     QVERIFY2(!address.isEmpty(), qPrintable(this->server->errorString()));
     const QString url = "ftp://anonymous:@" + address + "/vtpx_domo";
     window->findChild<QLineEdit *>("lineEditIP")->setText(QUrl(url).host());
-    setState("2/42/7/0010");
+    setControlState(window, "2/42/7/0010");
     const QByteArray generated = WindowInternals::buildParameterFile(*window);
     MessageBoxCatcher boxes(window->findChild<QStatusBar *>());
     LogCapture log;
@@ -264,7 +234,7 @@ void tst_DeviceTransfer::write()
     click("butDefaults");
     click("butRead");
     waitUntilTransfersEnded();
-    QCOMPARE(currentState(), QString("2/42/7/0010"));
+    QCOMPARE(controlState(window), QString("2/42/7/0010"));
 }
 
 void tst_DeviceTransfer::oneWriteAtATime()
@@ -322,7 +292,7 @@ void tst_DeviceTransfer::overlappingReads()
     QCOMPARE(window->findChildren<QNetworkAccessManager *>().size(), 2);
     waitUntilTransfersEnded();
     QCOMPARE(server->commands().count("RETR"), 2);
-    QCOMPARE(currentState(), QString("1/33/45/1010"));
+    QCOMPARE(controlState(window), QString("1/33/45/1010"));
     QCOMPARE(status(),
              QString("Parameters successfully downloaded from ftp://anonymous:@127.0.0.1/vtpx_domo"));
 }

@@ -1,3 +1,4 @@
+#include "controlstate.h"
 #include "ftpserverprocess.h"
 #include "messageboxcatcher.h"
 #include "transferwatchdog.h"
@@ -57,8 +58,7 @@ private:
 
 void tst_ModuleOnLan::initTestCase()
 {
-    const auto interfaces = QNetworkInterface::allInterfaces();
-    if (interfaces.size() != 1 || !(interfaces.first().flags() & QNetworkInterface::IsLoopBack))
+    if (!inIsolatedNetworkNamespace())
         QSKIP("needs a network namespace of its own with only loopback: run it through ctest");
 
     moduleNamespace = QString("qvtpx-module-%1").arg(QCoreApplication::applicationPid());

@@ -1,3 +1,4 @@
+#include "controlstate.h"
 #include "logcapture.h"
 #include "windowinternals.h"
 
@@ -45,8 +46,6 @@ private:
     {
         return window->findChild<T *>(name);
     }
-    void setState(const QString &state);
-    QString currentState();
     void checkInvariants();
     qvtpx0xtweaker *window = nullptr;
 };
@@ -58,47 +57,12 @@ void tst_ParameterFile::initTestCase()
 
 void tst_ParameterFile::init()
 {
-    setState("3/80/120/0000");
+    setControlState(window, "3/80/120/0000");
 }
 
 void tst_ParameterFile::cleanupTestCase()
 {
     delete window;
-}
-
-void tst_ParameterFile::setState(const QString &state)
-{
-    const QStringList parts = state.split('/');
-    auto *group = child<QGroupBox>("groupBox");
-    if (parts[0] == "-") {
-        const auto radios = group->findChildren<QRadioButton *>();
-        for (QRadioButton *radio : radios)
-            radio->setAutoExclusive(false), radio->setChecked(false), radio->setAutoExclusive(true);
-    } else {
-        child<QRadioButton>("radArm" + parts[0])->setChecked(true);
-    }
-    child<QSlider>("sliderBlVal")->setValue(parts[1].toInt());
-    child<QSpinBox>("spinBoxBlTime")->setValue(parts[2].toInt());
-    const char *boxes[] = {"chkBlMenu", "chkSimulMenu", "chkTimeMenu", "chkNetworkMenu"};
-    for (int i = 0; i < 4; ++i)
-        child<QCheckBox>(boxes[i])->setChecked(parts[3][i] == '1');
-}
-
-QString tst_ParameterFile::currentState()
-{
-    QString arm = "-";
-    for (int i = 0; i < 4; ++i) {
-        if (child<QRadioButton>(QString("radArm%1").arg(i))->isChecked())
-            arm = QString::number(i);
-    }
-    QString menus;
-    for (const char *box : {"chkBlMenu", "chkSimulMenu", "chkTimeMenu", "chkNetworkMenu"})
-        menus += child<QCheckBox>(box)->isChecked() ? '1' : '0';
-    return QString("%1/%2/%3/%4")
-        .arg(arm)
-        .arg(child<QSlider>("sliderBlVal")->value())
-        .arg(child<QSpinBox>("spinBoxBlTime")->value())
-        .arg(menus);
 }
 
 void tst_ParameterFile::generation_data()
@@ -122,7 +86,7 @@ void tst_ParameterFile::generation()
     QFETCH(QString, state);
     QFETCH(QByteArray, expected);
 
-    setState(state);
+    setControlState(window, state);
     const QByteArray text = WindowInternals::buildParameterFile(*window);
     QCOMPARE(text, expected);
     QCOMPARE(WindowInternals::buildParameterFile(*window), text);
@@ -149,13 +113,13 @@ void tst_ParameterFile::roundTrip()
     QFETCH(QString, state);
     QFETCH(QString, expected);
 
-    setState(state);
+    setControlState(window, state);
     const QByteArray text = WindowInternals::buildParameterFile(*window);
-    setState(state == "3/80/120/0000" ? "0/0/0/1111" : "3/80/120/0000");
+    setControlState(window, state == "3/80/120/0000" ? "0/0/0/1111" : "3/80/120/0000");
 
     LogCapture log;
     WindowInternals::applyParameterFile(*window, text);
-    QCOMPARE(currentState(), expected);
+    QCOMPARE(controlState(window), expected);
     const QStringList messages = log.messages();
     QCOMPARE(messages.filter(QRegularExpression("^info: Ignore line \"[#\\[]")).size(), 8);
     QCOMPARE(messages.filter(QRegularExpression("^debug: \"[a-z]+=[0-9]+\"$")).size(), 7);
@@ -237,7 +201,7 @@ void tst_ParameterFile::reader()
     LogCapture log;
     WindowInternals::applyParameterFile(*window, text);
     QCOMPARE(log.messages(), messages);
-    QCOMPARE(currentState(), expected);
+    QCOMPARE(controlState(window), expected);
 }
 
 void tst_ParameterFile::logLinesNameTheirSource()
@@ -311,7 +275,7 @@ void tst_ParameterFile::readerSurvivesAnyInput()
         checkInvariants();
         log.clear();
     }
-    QCOMPARE(currentState(), QString("2/55/300/1010"));
+    QCOMPARE(controlState(window), QString("2/55/300/1010"));
 }
 
 QTEST_MAIN(tst_ParameterFile)
