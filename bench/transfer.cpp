@@ -60,7 +60,8 @@ qint64 bareTransfer(bool upload, const QByteArray &file)
     QBuffer buffer;
     buffer.setData(file);
     buffer.open(QIODevice::ReadOnly);
-    QNetworkReply *reply = upload ? manager->put(QNetworkRequest(url), &buffer) : manager->get(QNetworkRequest(url));
+    QNetworkReply *reply
+        = upload ? manager->put(QNetworkRequest(url), &buffer) : manager->get(QNetworkRequest(url));
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     loop.exec();
     const bool ok = reply->error() == QNetworkReply::NoError;

@@ -4,7 +4,7 @@
 set -eu
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-cmake -S . -B build-static -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
+cmake -S . -B build-static -DCMAKE_EXPORT_COMPILE_COMMANDS=ON -DQVTPX_BENCH=ON >/dev/null
 # Tests include the moc output that AUTOMOC generates during the build.
 cmake --build build-static -j"$(nproc)" >/dev/null
 
