@@ -133,8 +133,11 @@ void qvtpx0xtweaker::on_butRead_clicked()
 
     form->statusbar->showMessage(QStringLiteral("Downloading ") + url.toString() + QStringLiteral(" ..."), 0);
     QNetworkAccessManager *manager = createTransferManager();
-    connect(manager, SIGNAL(finished(QNetworkReply *)), this,
-            SLOT(cb_networkAccessManagerGet_finished(QNetworkReply *)));
+    // Signatures in moc's normalized form, which clang-format would respace.
+    // clang-format off
+    connect(manager, SIGNAL(finished(QNetworkReply*)),
+            this, SLOT(cb_networkAccessManagerGet_finished(QNetworkReply*)));
+    // clang-format on
     TransferWatchdog::watch(manager->get(QNetworkRequest(url)));
 }
 
@@ -173,21 +176,19 @@ void qvtpx0xtweaker::on_butWrite_clicked()
     form->statusbar->showMessage(
         QStringLiteral("Uploading parameters to ") + url.toString() + QStringLiteral(" ..."), 0);
     QNetworkAccessManager *manager = createTransferManager();
-    connect(manager, SIGNAL(finished(QNetworkReply *)), this,
-            SLOT(cb_networkAccessManagerPut_finished(QNetworkReply *)));
-    uploadData = new QByteArray(buildParameterFile());
-    uploadBuffer = new QBuffer(uploadData);
+    // Signatures in moc's normalized form, which clang-format would respace.
+    // clang-format off
+    connect(manager, SIGNAL(finished(QNetworkReply*)),
+            this, SLOT(cb_networkAccessManagerPut_finished(QNetworkReply*)));
+    // clang-format on
+    // Qt's FTP layer may still hold the upload device when the reply has
+    // finished, so the manager owns it: the buffer, and the file text it
+    // holds, go when the manager goes.
+    uploadBuffer = new QBuffer(manager);
+    uploadBuffer->setData(buildParameterFile());
+    uploadData = &uploadBuffer->buffer();
     uploadBuffer->open(QIODevice::ReadOnly);
     uploadBuffer->seek(0);
-
-    // Qt's FTP layer may still hold the buffer when the reply has finished,
-    // so the upload's data lives exactly as long as its manager.
-    QByteArray *data = uploadData;
-    QBuffer *buffer = uploadBuffer;
-    connect(manager, &QObject::destroyed, [data, buffer] {
-        delete buffer;
-        delete data;
-    });
     TransferWatchdog::watch(manager->put(QNetworkRequest(url), uploadBuffer));
 }
 

@@ -38,7 +38,7 @@ qvtpx0xtweaker::qvtpx0xtweaker(QWidget *parent)
     form->buildForm(this);
     setWindowIcon(QIcon(QStringLiteral(":/winico")));
     setWindowTitle(QStringLiteral("%1 (v%2)")
-                       .arg(QStringLiteral("Quorvella2 VTPX02/04 tweaker"))
+                       .arg(QStringLiteral("Quorvella2 VTPX02/04 tweaker")) // clazy:exclude=qstring-arg
                        .arg(QCoreApplication::applicationVersion()));
 
     quitAction->setShortcut(QKeySequence(QKeySequence::Quit));

@@ -41,8 +41,8 @@ private:
                                const QString &error);
 
     MainForm *form;
-    QByteArray *uploadData;
-    QBuffer *uploadBuffer;
+    QByteArray *uploadData; // the text of the write in flight, held by uploadBuffer
+    QBuffer *uploadBuffer;  // owned by the write's network manager
 };
 
 #endif // QVTPX0XTWEAKER_H

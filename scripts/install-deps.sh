@@ -6,7 +6,7 @@ set -eu
 packages="cmake g++ make qtbase5-dev
     python3-pyftpdlib vsftpd iproute2 util-linux
     xvfb xdotool binutils-mingw-w64-x86-64
-    clang-14 libclang-rt-14-dev clang-tidy-14 clang-format-14 cppcheck
+    clang-14 libclang-rt-14-dev clang-tidy-14 clang-format-14 cppcheck clazy
     dpkg-dev file"
 
 missing=

@@ -1,6 +1,7 @@
 #!/bin/sh
-# clang-tidy (.clang-tidy), cppcheck and clang-format (.clang-format) over
-# the project's own C++ code. Any finding fails the run.
+# clang-tidy (.clang-tidy), clazy (Qt's own idioms), cppcheck and
+# clang-format (.clang-format) over the project's own C++ code. Any finding
+# fails the run.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -13,6 +14,15 @@ echo "clang-tidy:"
 # (its count of warnings it hid in headers outside the project goes to stderr)
 clang-tidy-14 -p build-static --quiet $sources 2>build-static/clang-tidy.stderr ||
     { grep -v 'warnings generated' build-static/clang-tidy.stderr; exit 1; }
+echo "clazy:"
+# Left out: connect-by-name (the window's on_<object>_<signal> slots are its
+# design) and non-pod-global-static (tests' constant tables).
+clazy-standalone -p build-static --checks=level0,level1,no-connect-by-name,no-non-pod-global-static \
+    $sources 2>build-static/clazy.log || { cat build-static/clazy.log; exit 1; }
+if grep -q 'warning:' build-static/clazy.log; then
+    grep -A3 'warning:' build-static/clazy.log
+    exit 1
+fi
 echo "cppcheck:"
 cppcheck --quiet --error-exitcode=1 --enable=warning,performance,portability --std=c++17 --library=qt \
     --inline-suppr --suppress=missingIncludeSystem -I qvtpx0xtweaker -DQT_MESSAGELOGCONTEXT \

@@ -207,7 +207,8 @@ void tst_DeviceTransfer::write()
 
     QVERIFY(!WindowInternals::uploadData(*window));
     QVERIFY(!WindowInternals::uploadBuffer(*window));
-    QCOMPARE(log.messages().first(),
+    const QStringList messages = log.messages();
+    QCOMPARE(messages.first(),
              "warning: ftpDownloadFinish true QUrl(\"" + QUrl(url).toDisplayString() + "\")");
     QCOMPARE(boxes.boxes.size(), 1);
     const MessageBoxCatcher::Box box = boxes.boxes.first();
@@ -218,7 +219,7 @@ void tst_DeviceTransfer::write()
         const QString error = status().mid(QString("Upload error: ").size());
         if (expectedError != "*")
             QCOMPARE(error, expectedError);
-        QCOMPARE(log.messages().at(1), "warning: Error occurs " + LogCapture::quoted(error));
+        QCOMPARE(messages.at(1), "warning: Error occurs " + LogCapture::quoted(error));
         QCOMPARE(box.icon, QMessageBox::Critical);
         QCOMPARE(box.text, "Error while uploading " + url + ". Error: " + error);
         return;
@@ -346,8 +347,11 @@ void tst_DeviceTransfer::addressCheck()
 void tst_DeviceTransfer::completionWithoutManagerDoesNothing()
 {
     window->findChild<QStatusBar *>()->showMessage("unchanged");
+    // Q_ARG takes the type's normalized name, which clang-format would respace.
+    // clang-format off
     for (const char *slot : {"cb_networkAccessManagerGet_finished", "cb_networkAccessManagerPut_finished"})
-        QVERIFY(QMetaObject::invokeMethod(window, slot, Q_ARG(QNetworkReply *, nullptr)));
+        QVERIFY(QMetaObject::invokeMethod(window, slot, Q_ARG(QNetworkReply*, nullptr)));
+    // clang-format on
     QCOMPARE(status(), QString("unchanged"));
 }
 

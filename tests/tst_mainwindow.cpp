@@ -207,8 +207,9 @@ void tst_MainWindow::quit()
     } else if (how == "button") {
         QTest::mouseClick(child<QPushButton>("butQuit"), Qt::LeftButton);
     } else {
-        QCOMPARE(window->actions().size(), 1);
-        QAction *action = window->actions().first();
+        const QList<QAction *> actions = window->actions();
+        QCOMPARE(actions.size(), 1);
+        QAction *action = actions.first();
         QCOMPARE(action->shortcut(), QKeySequence(QKeySequence::Quit));
         action->trigger();
     }
