@@ -1,7 +1,7 @@
-#include "controlstate.h"
 #include "ftpserverprocess.h"
 #include "logcapture.h"
 #include "messageboxcatcher.h"
+#include "windowdriver.h"
 #include "windowinternals.h"
 
 #include <QtNetwork>
@@ -38,9 +38,7 @@ private slots:
 
 private:
     QString startServer(const QString &kind, const QStringList &options = {});
-    void click(const char *button);
     void waitUntilTransfersEnded();
-    QString status() const { return window->findChild<QStatusBar *>()->currentMessage(); }
 
     qvtpx0xtweaker *window = nullptr;
     FtpServerProcess *server = nullptr;
@@ -77,15 +75,10 @@ QString tst_DeviceTransfer::startServer(const QString &kind, const QStringList &
     return "127.0.0.3";
 }
 
-void tst_DeviceTransfer::click(const char *button)
-{
-    QTest::mouseClick(window->findChild<QPushButton *>(button), Qt::LeftButton);
-}
-
 // A transfer has ended when its completion has released its manager.
 void tst_DeviceTransfer::waitUntilTransfersEnded()
 {
-    QTRY_VERIFY_WITH_TIMEOUT(window->findChildren<QNetworkAccessManager *>().isEmpty(), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(transfersInFlight(window), 0, 20000);
     QVERIFY(window->findChildren<QNetworkReply *>().isEmpty());
 }
 
@@ -138,25 +131,25 @@ void tst_DeviceTransfer::read()
     const QString address = startServer(server, options);
     QVERIFY2(!address.isEmpty(), qPrintable(this->server->errorString()));
     const QString url = "ftp://anonymous:@" + address + "/vtpx_domo";
-    window->findChild<QLineEdit *>("lineEditIP")->setText(address);
+    typeAddress(window, address);
     MessageBoxCatcher boxes;
     LogCapture log;
 
-    click("butRead");
-    QCOMPARE(status(), "Downloading " + url + " ...");
+    clickButton(window, "butRead");
+    QCOMPARE(statusText(window), "Downloading " + url + " ...");
     waitUntilTransfersEnded();
 
     QCOMPARE(controlState(window), expected);
     const QStringList messages = log.messages();
     QCOMPARE(messages.first(), "info: ftpDownloadFinish true QUrl(\"" + QUrl(url).toDisplayString() + "\")");
     if (expectedError.isEmpty()) {
-        QCOMPARE(status(), "Parameters successfully downloaded from " + url);
+        QCOMPARE(statusText(window), "Parameters successfully downloaded from " + url);
         QVERIFY(boxes.boxes.isEmpty());
         QVERIFY(messages.filter("Error occurs").isEmpty());
         return;
     }
-    QVERIFY2(status().startsWith("Download error: "), qPrintable(status()));
-    const QString error = status().mid(QString("Download error: ").size());
+    QVERIFY2(statusText(window).startsWith("Download error: "), qPrintable(statusText(window)));
+    const QString error = statusText(window).mid(QString("Download error: ").size());
     if (expectedError != "*")
         QCOMPARE(error, expectedError);
     QVERIFY(!error.isEmpty());
@@ -193,14 +186,14 @@ void tst_DeviceTransfer::write()
     const QString address = startServer(server, options);
     QVERIFY2(!address.isEmpty(), qPrintable(this->server->errorString()));
     const QString url = "ftp://anonymous:@" + address + "/vtpx_domo";
-    window->findChild<QLineEdit *>("lineEditIP")->setText(QUrl(url).host());
+    typeAddress(window, QUrl(url).host());
     setControlState(window, "2/42/7/0010");
     const QByteArray generated = WindowInternals::buildParameterFile(*window);
     MessageBoxCatcher boxes(window->findChild<QStatusBar *>());
     LogCapture log;
 
-    click("butWrite");
-    QCOMPARE(status(), "Uploading parameters to " + url + " ...");
+    clickButton(window, "butWrite");
+    QCOMPARE(statusText(window), "Uploading parameters to " + url + " ...");
     QCOMPARE(*WindowInternals::uploadData(*window), generated);
     QCOMPARE(WindowInternals::uploadBuffer(*window)->pos(), 0);
     waitUntilTransfersEnded();
@@ -215,8 +208,8 @@ void tst_DeviceTransfer::write()
     QCOMPARE(box.title, QString("tst_devicetransfer"));
     if (!expectedError.isEmpty()) {
         QCOMPARE(this->server->file(), moduleFile);
-        QVERIFY2(status().startsWith("Upload error: "), qPrintable(status()));
-        const QString error = status().mid(QString("Upload error: ").size());
+        QVERIFY2(statusText(window).startsWith("Upload error: "), qPrintable(statusText(window)));
+        const QString error = statusText(window).mid(QString("Upload error: ").size());
         if (expectedError != "*")
             QCOMPARE(error, expectedError);
         QCOMPARE(messages.at(1), "warning: Error occurs " + LogCapture::quoted(error));
@@ -225,15 +218,15 @@ void tst_DeviceTransfer::write()
         return;
     }
     QCOMPARE(this->server->file(), generated);
-    QCOMPARE(status(), "Parameters successfully written to " + url);
-    QCOMPARE(box.statusWhileOpen, status());
+    QCOMPARE(statusText(window), "Parameters successfully written to " + url);
+    QCOMPARE(box.statusWhileOpen, statusText(window));
     QCOMPARE(box.icon, QMessageBox::Information);
     QCOMPARE(box.text,
              "Parameters sent to " + url
                  + ".<br>Please restart the screen by going to \"Settings menu->Restart\" on VTPX02/04.");
 
-    click("butDefaults");
-    click("butRead");
+    clickButton(window, "butDefaults");
+    clickButton(window, "butRead");
     waitUntilTransfersEnded();
     QCOMPARE(controlState(window), QString("2/42/7/0010"));
 }
@@ -241,22 +234,22 @@ void tst_DeviceTransfer::write()
 void tst_DeviceTransfer::oneWriteAtATime()
 {
     QVERIFY(!startServer("pyftpdlib", {"--reply-delay", "0.2"}).isEmpty());
-    window->findChild<QLineEdit *>("lineEditIP")->setText("127.0.0.1");
+    typeAddress(window, "127.0.0.1");
     MessageBoxCatcher boxes;
 
-    click("butWrite");
+    clickButton(window, "butWrite");
     const QByteArray *running = WindowInternals::uploadData(*window);
-    const QString uploading = status();
+    const QString uploading = statusText(window);
     window->findChild<QSlider *>("sliderBlVal")->setValue(10);
-    click("butWrite");
-    QCOMPARE(status(), uploading);
+    clickButton(window, "butWrite");
+    QCOMPARE(statusText(window), uploading);
     QCOMPARE(WindowInternals::uploadData(*window), running);
     QCOMPARE(window->findChildren<QNetworkAccessManager *>().size(), 1);
     waitUntilTransfersEnded();
     QCOMPARE(server->commands().count("STOR"), 1);
     QVERIFY(server->file().contains("blighlvl=80\n"));
 
-    click("butWrite");
+    clickButton(window, "butWrite");
     waitUntilTransfersEnded();
     QCOMPARE(server->commands().count("STOR"), 2);
     QVERIFY(server->file().contains("blighlvl=10\n"));
@@ -267,14 +260,14 @@ void tst_DeviceTransfer::oneWriteAtATime()
 // whether it succeeded or not.
 void tst_DeviceTransfer::everyUploadIsReleased()
 {
-    window->findChild<QLineEdit *>("lineEditIP")->setText("127.0.0.1");
+    typeAddress(window, "127.0.0.1");
     MessageBoxCatcher boxes;
     int released = 0;
     for (const QStringList &options :
          {QStringList(), QStringList {"--read-only"}, QStringList {"--no-help"}}) {
         server->stop();
         QVERIFY(server->startPyftpdlib("127.0.0.1", options));
-        click("butWrite");
+        clickButton(window, "butWrite");
         connect(WindowInternals::uploadBuffer(*window), &QObject::destroyed, [&] { ++released; });
         waitUntilTransfersEnded();
         QVERIFY(!WindowInternals::uploadBuffer(*window));
@@ -286,15 +279,15 @@ void tst_DeviceTransfer::everyUploadIsReleased()
 void tst_DeviceTransfer::overlappingReads()
 {
     QVERIFY(!startServer("pyftpdlib").isEmpty());
-    window->findChild<QLineEdit *>("lineEditIP")->setText("127.0.0.1");
+    typeAddress(window, "127.0.0.1");
 
-    click("butRead");
-    click("butRead");
+    clickButton(window, "butRead");
+    clickButton(window, "butRead");
     QCOMPARE(window->findChildren<QNetworkAccessManager *>().size(), 2);
     waitUntilTransfersEnded();
     QCOMPARE(server->commands().count("RETR"), 2);
     QCOMPARE(controlState(window), QString("1/33/45/1010"));
-    QCOMPARE(status(),
+    QCOMPARE(statusText(window),
              QString("Parameters successfully downloaded from ftp://anonymous:@127.0.0.1/vtpx_domo"));
 }
 
@@ -324,7 +317,7 @@ void tst_DeviceTransfer::addressCheck()
     QFETCH(QString, typed);
     QFETCH(QString, url);
 
-    window->findChild<QLineEdit *>("lineEditIP")->setText(typed);
+    typeAddress(window, typed);
     QCOMPARE(WindowInternals::buildDeviceUrl(*window).toString(), url);
     if (!url.isEmpty())
         return;
@@ -335,8 +328,8 @@ void tst_DeviceTransfer::addressCheck()
     LogCapture log;
     for (const char *button : {"butRead", "butWrite"}) {
         window->findChild<QStatusBar *>()->showMessage("earlier");
-        click(button);
-        QVERIFY(status().isEmpty());
+        clickButton(window, button);
+        QVERIFY(statusText(window).isEmpty());
         QVERIFY(window->findChildren<QNetworkAccessManager *>().isEmpty());
         QVERIFY(!WindowInternals::uploadData(*window));
     }
@@ -352,7 +345,7 @@ void tst_DeviceTransfer::completionWithoutManagerDoesNothing()
     for (const char *slot : {"cb_networkAccessManagerGet_finished", "cb_networkAccessManagerPut_finished"})
         QVERIFY(QMetaObject::invokeMethod(window, slot, Q_ARG(QNetworkReply*, nullptr)));
     // clang-format on
-    QCOMPARE(status(), QString("unchanged"));
+    QCOMPARE(statusText(window), QString("unchanged"));
 }
 
 QTEST_MAIN(tst_DeviceTransfer)

@@ -1,7 +1,7 @@
-#include "controlstate.h"
 #include "ftpserverprocess.h"
 #include "messageboxcatcher.h"
 #include "transferwatchdog.h"
+#include "windowdriver.h"
 #include "windowinternals.h"
 
 #include <QtNetwork>
@@ -43,12 +43,6 @@ private slots:
     void moduleSwitchedOff();
 
 private:
-    void type(const QString &address) { window->findChild<QLineEdit *>("lineEditIP")->setText(address); }
-    void click(const char *button)
-    {
-        QTest::mouseClick(window->findChild<QPushButton *>(button), Qt::LeftButton);
-    }
-    QString status() const { return window->findChild<QStatusBar *>()->currentMessage(); }
     void waitUntilTransfersEnded();
 
     QString moduleNamespace;
@@ -101,27 +95,29 @@ void tst_ModuleOnLan::cleanup()
 
 void tst_ModuleOnLan::waitUntilTransfersEnded()
 {
-    QTRY_VERIFY_WITH_TIMEOUT(window->findChildren<QNetworkAccessManager *>().isEmpty(), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(transfersInFlight(window), 0, 20000);
 }
 
 void tst_ModuleOnLan::readAndWrite()
 {
     QVERIFY2(server->startPyftpdlib("192.0.2.10", {}, moduleNamespace), qPrintable(server->errorString()));
-    type("192.0.2.10");
+    typeAddress(window, "192.0.2.10");
     MessageBoxCatcher boxes;
 
-    click("butRead");
-    QCOMPARE(status(), QString("Downloading ftp://anonymous:@192.0.2.10/vtpx_domo ..."));
+    clickButton(window, "butRead");
+    QCOMPARE(statusText(window), QString("Downloading ftp://anonymous:@192.0.2.10/vtpx_domo ..."));
     waitUntilTransfersEnded();
-    QCOMPARE(status(),
+    QCOMPARE(statusText(window),
              QString("Parameters successfully downloaded from ftp://anonymous:@192.0.2.10/vtpx_domo"));
     QVERIFY(window->findChild<QRadioButton *>("radArm0")->isChecked());
     QCOMPARE(window->findChild<QSlider *>("sliderBlVal")->value(), 5);
 
-    click("butWrite");
-    QCOMPARE(status(), QString("Uploading parameters to ftp://anonymous:@192.0.2.10/vtpx_domo ..."));
+    clickButton(window, "butWrite");
+    QCOMPARE(statusText(window),
+             QString("Uploading parameters to ftp://anonymous:@192.0.2.10/vtpx_domo ..."));
     waitUntilTransfersEnded();
-    QCOMPARE(status(), QString("Parameters successfully written to ftp://anonymous:@192.0.2.10/vtpx_domo"));
+    QCOMPARE(statusText(window),
+             QString("Parameters successfully written to ftp://anonymous:@192.0.2.10/vtpx_domo"));
     QCOMPARE(boxes.boxes.size(), 1);
     QCOMPARE(boxes.boxes.first().text,
              QString("Parameters sent to ftp://anonymous:@192.0.2.10/vtpx_domo.<br>"
@@ -145,18 +141,18 @@ void tst_ModuleOnLan::addressCheck()
 {
     QFETCH(QString, typed);
     QFETCH(bool, passes);
-    type(typed);
+    typeAddress(window, typed);
     const QUrl url = WindowInternals::buildDeviceUrl(*window);
     QCOMPARE(url.toString(), passes ? "ftp://anonymous:@" + typed + "/vtpx_domo" : QString());
 }
 
 void tst_ModuleOnLan::connectionRefused()
 {
-    type("192.0.2.10");
+    typeAddress(window, "192.0.2.10");
     MessageBoxCatcher boxes;
-    click("butRead");
+    clickButton(window, "butRead");
     waitUntilTransfersEnded();
-    QVERIFY2(status().startsWith("Download error: "), qPrintable(status()));
+    QVERIFY2(statusText(window).startsWith("Download error: "), qPrintable(statusText(window)));
     QCOMPARE(boxes.boxes.size(), 1);
     QVERIFY(boxes.boxes.first().text.startsWith("Error while downloading " + moduleUrl + ". Error: "));
 }
@@ -166,13 +162,13 @@ void tst_ModuleOnLan::connectionRefused()
 void tst_ModuleOnLan::moduleSwitchedOff()
 {
     TransferWatchdog::setIdleLimitForTesting(5);
-    type("192.0.2.20");
+    typeAddress(window, "192.0.2.20");
     MessageBoxCatcher boxes;
-    click("butRead");
-    QCOMPARE(status(), QString("Downloading ftp://anonymous:@192.0.2.20/vtpx_domo ..."));
+    clickButton(window, "butRead");
+    QCOMPARE(statusText(window), QString("Downloading ftp://anonymous:@192.0.2.20/vtpx_domo ..."));
     waitUntilTransfersEnded();
     TransferWatchdog::setIdleLimitForTesting(30);
-    QCOMPARE(status(), QString("Download error: No answer from the module for 5 seconds"));
+    QCOMPARE(statusText(window), QString("Download error: No answer from the module for 5 seconds"));
     QCOMPARE(boxes.boxes.size(), 1);
 }
 

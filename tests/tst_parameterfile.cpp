@@ -1,5 +1,5 @@
-#include "controlstate.h"
 #include "logcapture.h"
+#include "windowdriver.h"
 #include "windowinternals.h"
 
 #include <QtTest>

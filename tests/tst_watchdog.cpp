@@ -1,7 +1,7 @@
-#include "controlstate.h"
 #include "ftpserverprocess.h"
 #include "messageboxcatcher.h"
 #include "transferwatchdog.h"
+#include "windowdriver.h"
 #include "windowinternals.h"
 
 #include <QtNetwork>
@@ -32,14 +32,6 @@ private slots:
     void closingTheWindowEndsTransfers();
 
 private:
-    void type(const QString &address) { window->findChild<QLineEdit *>("lineEditIP")->setText(address); }
-    void click(const char *button)
-    {
-        QTest::mouseClick(window->findChild<QPushButton *>(button), Qt::LeftButton);
-    }
-    QString status() const { return window->findChild<QStatusBar *>()->currentMessage(); }
-    int transfersInFlight() const { return window->findChildren<QNetworkAccessManager *>().size(); }
-
     qvtpx0xtweaker *window = nullptr;
     FtpServerProcess *server = nullptr;
     FtpServerProcess *otherServer = nullptr;
@@ -60,7 +52,7 @@ void tst_Watchdog::init()
     server->setFile(moduleFile);
     otherServer = new FtpServerProcess;
     otherServer->setFile(moduleFile);
-    type("127.0.0.1");
+    typeAddress(window, "127.0.0.1");
 }
 
 void tst_Watchdog::cleanup()
@@ -101,15 +93,15 @@ void tst_Watchdog::stalledTransferEnds()
     MessageBoxCatcher boxes;
     const bool read = operation == "read";
 
-    click(read ? "butRead" : "butWrite");
-    QCOMPARE(transfersInFlight(), 1);
+    clickButton(window, read ? "butRead" : "butWrite");
+    QCOMPARE(transfersInFlight(window), 1);
     // The window stays usable while the transfer hangs.
-    click("butDefaults");
-    QVERIFY(status().isEmpty());
-    QTRY_COMPARE_WITH_TIMEOUT(transfersInFlight(), 0, 10000);
+    clickButton(window, "butDefaults");
+    QVERIFY(statusText(window).isEmpty());
+    QTRY_COMPARE_WITH_TIMEOUT(transfersInFlight(window), 0, 10000);
 
     const QString url = "ftp://anonymous:@127.0.0.1/vtpx_domo";
-    QCOMPARE(status(), (read ? "Download error: " : "Upload error: ") + error);
+    QCOMPARE(statusText(window), (read ? "Download error: " : "Upload error: ") + error);
     QCOMPARE(boxes.boxes.size(), 1);
     QCOMPARE(boxes.boxes.first().text,
              (read ? "Error while downloading " : "Error while uploading ") + url + ". Error: " + error);
@@ -122,10 +114,10 @@ void tst_Watchdog::killedServer()
 {
     QVERIFY(server->startPyftpdlib("127.0.0.1", {"--silent"}));
     MessageBoxCatcher boxes;
-    click("butRead");
+    clickButton(window, "butRead");
     server->stop();
-    QTRY_COMPARE_WITH_TIMEOUT(transfersInFlight(), 0, 10000);
-    QVERIFY2(status().startsWith("Download error: "), qPrintable(status()));
+    QTRY_COMPARE_WITH_TIMEOUT(transfersInFlight(window), 0, 10000);
+    QVERIFY2(statusText(window).startsWith("Download error: "), qPrintable(statusText(window)));
     QCOMPARE(boxes.boxes.size(), 1);
 }
 
@@ -133,15 +125,16 @@ void tst_Watchdog::writeAfterATimedOutWrite()
 {
     QVERIFY(server->startPyftpdlib("127.0.0.1", {"--stall-after", "STOR"}));
     MessageBoxCatcher boxes(window->findChild<QStatusBar *>());
-    click("butWrite");
-    QTRY_COMPARE_WITH_TIMEOUT(transfersInFlight(), 0, 10000);
-    QCOMPARE(status(), QString("Upload error: No answer from the module for 2 seconds"));
+    clickButton(window, "butWrite");
+    QTRY_COMPARE_WITH_TIMEOUT(transfersInFlight(window), 0, 10000);
+    QCOMPARE(statusText(window), QString("Upload error: No answer from the module for 2 seconds"));
 
     server->stop();
     QVERIFY(otherServer->startPyftpdlib("127.0.0.1"));
-    click("butWrite");
-    QTRY_COMPARE_WITH_TIMEOUT(transfersInFlight(), 0, 10000);
-    QCOMPARE(status(), QString("Parameters successfully written to ftp://anonymous:@127.0.0.1/vtpx_domo"));
+    clickButton(window, "butWrite");
+    QTRY_COMPARE_WITH_TIMEOUT(transfersInFlight(window), 0, 10000);
+    QCOMPARE(statusText(window),
+             QString("Parameters successfully written to ftp://anonymous:@127.0.0.1/vtpx_domo"));
     QCOMPARE(otherServer->file(), WindowInternals::buildParameterFile(*window));
     QCOMPARE(boxes.boxes.size(), 2);
 }
@@ -150,12 +143,12 @@ void tst_Watchdog::overlappingReads()
 {
     QVERIFY(server->startPyftpdlib("127.0.0.1", {"--silent"}));
     MessageBoxCatcher boxes;
-    click("butRead");
-    click("butRead");
+    clickButton(window, "butRead");
+    clickButton(window, "butRead");
     const auto replies = window->findChildren<QNetworkReply *>();
     QCOMPARE(replies.size(), 2);
     QVERIFY(TransferWatchdog::of(replies.at(0)) != TransferWatchdog::of(replies.at(1)));
-    QTRY_COMPARE_WITH_TIMEOUT(transfersInFlight(), 0, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(transfersInFlight(window), 0, 10000);
     QCOMPARE(boxes.boxes.size(), 2);
 }
 
@@ -176,9 +169,9 @@ void tst_Watchdog::realLimit()
     QElapsedTimer clock;
     clock.start();
 
-    click("butRead");
-    type("127.0.0.2");
-    click("butWrite");
+    clickButton(window, "butRead");
+    typeAddress(window, "127.0.0.2");
+    clickButton(window, "butWrite");
     QTRY_VERIFY_WITH_TIMEOUT(!WindowInternals::uploadData(*window), 40000);
     QVERIFY(clock.elapsed() >= 29000);
     QCOMPARE(boxes.boxes.value(0).statusWhileOpen,
@@ -187,9 +180,9 @@ void tst_Watchdog::realLimit()
              QString("Error while uploading ftp://anonymous:@127.0.0.2/vtpx_domo. "
                      "Error: No answer from the module for 30 seconds"));
 
-    QTRY_COMPARE_WITH_TIMEOUT(transfersInFlight(), 0, 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(transfersInFlight(window), 0, 30000);
     QVERIFY2(clock.elapsed() > 32000, qPrintable(QString::number(clock.elapsed())));
-    QCOMPARE(status(),
+    QCOMPARE(statusText(window),
              QString("Parameters successfully downloaded from ftp://anonymous:@127.0.0.1/vtpx_domo"));
     QCOMPARE(window->findChild<QSlider *>("sliderBlVal")->value(), 21);
 }
@@ -199,10 +192,10 @@ void tst_Watchdog::realLimit()
 void tst_Watchdog::closingTheWindowEndsTransfers()
 {
     QVERIFY(server->startPyftpdlib("127.0.0.1", {"--silent"}));
-    click("butRead");
-    click("butWrite");
+    clickButton(window, "butRead");
+    clickButton(window, "butWrite");
     QSignalSpy uploadReleased(WindowInternals::uploadBuffer(*window), &QObject::destroyed);
-    QCOMPARE(transfersInFlight(), 2);
+    QCOMPARE(transfersInFlight(window), 2);
 
     window->close();
     delete window;

@@ -1,10 +1,15 @@
-#include "controlstate.h"
+#include "windowdriver.h"
 
 #include <QCheckBox>
+#include <QLineEdit>
+#include <QNetworkAccessManager>
 #include <QNetworkInterface>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStatusBar>
+#include <QTest>
 
 namespace {
 const char *const menuBoxes[] = {"chkBlMenu", "chkSimulMenu", "chkTimeMenu", "chkNetworkMenu"};
@@ -55,4 +60,24 @@ bool inIsolatedNetworkNamespace()
 {
     const auto interfaces = QNetworkInterface::allInterfaces();
     return interfaces.size() == 1 && (interfaces.first().flags() & QNetworkInterface::IsLoopBack);
+}
+
+void typeAddress(QWidget *window, const QString &address)
+{
+    window->findChild<QLineEdit *>("lineEditIP")->setText(address);
+}
+
+void clickButton(QWidget *window, const char *objectName)
+{
+    QTest::mouseClick(window->findChild<QPushButton *>(objectName), Qt::LeftButton);
+}
+
+QString statusText(const QWidget *window)
+{
+    return window->findChild<QStatusBar *>()->currentMessage();
+}
+
+int transfersInFlight(const QWidget *window)
+{
+    return window->findChildren<QNetworkAccessManager *>().size();
 }

@@ -1,5 +1,5 @@
-#ifndef CONTROLSTATE_H
-#define CONTROLSTATE_H
+#ifndef WINDOWDRIVER_H
+#define WINDOWDRIVER_H
 
 #include <QString>
 
@@ -11,8 +11,15 @@ class QWidget;
 QString controlState(const QWidget *window);
 void setControlState(QWidget *window, const QString &state);
 
+// What a user does with the window, and what the tests look at.
+void typeAddress(QWidget *window, const QString &address);
+void clickButton(QWidget *window, const char *objectName);
+QString statusText(const QWidget *window);
+// Transfers whose completion has not yet released their network manager.
+int transfersInFlight(const QWidget *window);
+
 // True when this process has a network namespace of its own holding only a
 // loopback interface, as the CTest commands of the transfer tests give it.
 bool inIsolatedNetworkNamespace();
 
-#endif // CONTROLSTATE_H
+#endif // WINDOWDRIVER_H
