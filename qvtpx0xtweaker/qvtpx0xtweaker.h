@@ -2,11 +2,11 @@
 #define QVTPX0XTWEAKER_H
 
 #include <QMainWindow>
+#include <QNetworkReply> // complete, so that moc registers the slots' argument type
 #include <QUrl>
 
 class QBuffer;
 class QNetworkAccessManager;
-class QNetworkReply;
 struct MainForm;
 
 // The tool's only window: it shows the module's parameters, validates the

@@ -165,6 +165,16 @@ void tst_MainWindow::slotTable()
         QCOMPARE(slot.access(), QMetaMethod::Private);
         QCOMPARE(slot.parameterNames().value(0), parameterNames[i]);
     }
+
+    // A queued connection asks moc for the network slots' argument type.
+    for (int i : {4, 5}) {
+        int typeId = -1;
+        int argument = 0;
+        void *arguments[] = {&typeId, &argument};
+        QMetaObject::metacall(window, QMetaObject::RegisterMethodArgumentMetaType, meta->methodOffset() + i,
+                              arguments);
+        QCOMPARE(typeId, qMetaTypeId<QNetworkReply *>());
+    }
 }
 
 void tst_MainWindow::resources()
@@ -174,6 +184,16 @@ void tst_MainWindow::resources()
     const QImage logoImage = logo.read();
     QCOMPARE(logoImage.size(), QSize(2190, 416));
     QVERIFY(logoImage.hasAlphaChannel());
+
+    // Written by rcc in resource data format version 2.
+    QDirIterator generated(QVTPX_RESOURCES_AUTOGEN_DIR, {"qrc_qvtpx0xtweaker.cpp"}, QDir::Files,
+                           QDirIterator::Subdirectories);
+    QVERIFY(generated.hasNext());
+    QFile source(generated.next());
+    QVERIFY(source.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QByteArray registration = source.readAll();
+    QVERIFY(registration.contains("int version = 2;"));
+    QVERIFY(!registration.contains("int version = 3;"));
 
     QFile icon(":/winico");
     QVERIFY(icon.open(QIODevice::ReadOnly));
