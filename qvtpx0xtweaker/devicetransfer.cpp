@@ -3,8 +3,8 @@
 
 #include "qvtpx0xtweaker.h"
 
+#include "ftpaccessmanager.h"
 #include "mainform.h"
-#include "transferwatchdog.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -33,41 +33,22 @@ bool isOnLocalSubnet(const QHostAddress &address)
     return false;
 }
 
-// Why a finished download failed, or an empty text when it succeeded.
-QString downloadFailure(const QNetworkReply *reply)
+// The typed address with each octet read as the decimal number that the
+// address field accepted: QHostAddress would read "010" as octal 8, and
+// "08" not at all.
+QString decimalAddress(const QString &typed)
 {
-    const TransferWatchdog *watchdog = TransferWatchdog::of(reply);
-    if (watchdog && watchdog->hasExpired())
-        return TransferWatchdog::expiryText();
-    if (reply->error() != QNetworkReply::NoError)
-        return reply->errorString();
-    // Qt's FTP layer reports success without ever sending RETR to a server
-    // without HELP, and with part of the file when the server drops the
-    // connection. A file the server really sent comes with its size.
-    const QVariant size = reply->header(QNetworkRequest::ContentLengthHeader);
-    const qint64 received = reply->bytesAvailable();
-    if (!size.isValid())
-        return received == 0 ? QStringLiteral("No data received") : QString();
-    if (received != size.toLongLong())
-        return QStringLiteral("Download incomplete: %1 of %2 bytes received")
-            .arg(received)
-            .arg(size.toLongLong());
-    return QString();
-}
-
-// Why a finished upload of `size` bytes failed, or an empty text.
-QString uploadFailure(const QNetworkReply *reply, qint64 size)
-{
-    const TransferWatchdog *watchdog = TransferWatchdog::of(reply);
-    if (watchdog && watchdog->hasExpired())
-        return TransferWatchdog::expiryText();
-    if (reply->error() != QNetworkReply::NoError)
-        return reply->errorString();
-    // Qt's FTP layer may report success for an upload that never started.
-    const qint64 sent = watchdog ? watchdog->bytesUploaded() : 0;
-    if (sent != size)
-        return QStringLiteral("Upload incomplete: %1 of %2 bytes sent").arg(sent).arg(size);
-    return QString();
+    QStringList octets = typed.split(QLatin1Char('.'));
+    if (octets.size() != 4)
+        return typed;
+    for (QString &octet : octets) {
+        bool isNumber = false;
+        const int value = octet.toInt(&isNumber, 10);
+        if (!isNumber || octet.startsWith(QLatin1Char('+')) || octet.startsWith(QLatin1Char('-')))
+            return typed;
+        octet = QString::number(value);
+    }
+    return octets.join(QLatin1Char('.'));
 }
 
 } // namespace
@@ -75,7 +56,7 @@ QString uploadFailure(const QNetworkReply *reply, qint64 size)
 QUrl qvtpx0xtweaker::buildDeviceUrl() const
 {
     QHostAddress address;
-    address.setAddress(form->lineEditIP->text());
+    address.setAddress(decimalAddress(form->lineEditIP->text()));
     if (address.isNull())
         return QUrl();
 
@@ -95,19 +76,21 @@ QUrl qvtpx0xtweaker::buildDeviceUrl() const
 // closes is released with it.
 QNetworkAccessManager *qvtpx0xtweaker::createTransferManager()
 {
-    auto *manager = new QNetworkAccessManager(this);
+    transferInFlight = new FtpAccessManager(this);
     QT_WARNING_PUSH
     QT_WARNING_DISABLE_DEPRECATED
-    manager->setNetworkAccessible(QNetworkAccessManager::Accessible);
+    transferInFlight->setNetworkAccessible(QNetworkAccessManager::Accessible);
     QT_WARNING_POP
-    manager->clearAccessCache();
-    manager->clearConnectionCache();
-    return manager;
+    transferInFlight->clearAccessCache();
+    transferInFlight->clearConnectionCache();
+    return transferInFlight;
 }
 
-// Forgets the finished transfer's connections and cached FTP session.
+// Forgets the finished transfer's connections and cached sessions.
 void qvtpx0xtweaker::detachTransfer(QNetworkAccessManager *manager, QNetworkReply *reply)
 {
+    if (manager == transferInFlight)
+        transferInFlight = nullptr;
     disconnect(manager, nullptr, this, nullptr);
     manager->clearAccessCache();
     manager->clearConnectionCache();
@@ -115,17 +98,23 @@ void qvtpx0xtweaker::detachTransfer(QNetworkAccessManager *manager, QNetworkRepl
 }
 
 void qvtpx0xtweaker::reportTransferFailure(const QString &statusPrefix, const QString &boxPrefix,
-                                           const QUrl &url, const QString &error)
+                                           const QNetworkReply *reply)
 {
+    const QString error = reply->errorString();
     qWarning() << "Error occurs" << error;
     form->statusbar->showMessage(statusPrefix + error, 0);
     QMessageBox::critical(this, QCoreApplication::applicationName(),
-                          boxPrefix + url.toString() + QStringLiteral(". Error: ") + error, QMessageBox::Ok,
-                          QMessageBox::NoButton);
+                          boxPrefix + reply->url().toString() + QStringLiteral(". Error: ") + error,
+                          QMessageBox::Ok, QMessageBox::NoButton);
 }
 
+// One transfer at a time: a read and a write, or two reads, that overlap
+// could leave one module's settings under another's address, or write what
+// the controls held before a read arrived. A click meanwhile does nothing.
 void qvtpx0xtweaker::on_butRead_clicked()
 {
+    if (transferInFlight)
+        return;
     form->statusbar->showMessage(QString(), 0);
     const QUrl url = buildDeviceUrl();
     if (!url.isValid())
@@ -138,7 +127,7 @@ void qvtpx0xtweaker::on_butRead_clicked()
     connect(manager, SIGNAL(finished(QNetworkReply*)),
             this, SLOT(cb_networkAccessManagerGet_finished(QNetworkReply*)));
     // clang-format on
-    TransferWatchdog::watch(manager->get(QNetworkRequest(url)));
+    manager->get(QNetworkRequest(url));
 }
 
 void qvtpx0xtweaker::cb_networkAccessManagerGet_finished(QNetworkReply *reply)
@@ -149,10 +138,8 @@ void qvtpx0xtweaker::cb_networkAccessManagerGet_finished(QNetworkReply *reply)
     detachTransfer(manager, reply);
     qInfo() << "ftpDownloadFinish" << reply->isFinished() << reply->url();
 
-    const QString failure = downloadFailure(reply);
-    if (!failure.isEmpty()) {
-        reportTransferFailure(QStringLiteral("Download error: "), QStringLiteral("Error while downloading "),
-                              reply->url(), failure);
+    if (reply->error() != QNetworkReply::NoError) {
+        reportTransferFailure(QStringLiteral("Download error: "), QStringLiteral("Error while downloading "), reply);
     } else {
         applyParameterFile(reply->readAll());
         form->statusbar->showMessage(
@@ -164,9 +151,7 @@ void qvtpx0xtweaker::cb_networkAccessManagerGet_finished(QNetworkReply *reply)
 
 void qvtpx0xtweaker::on_butWrite_clicked()
 {
-    // One write at a time: two uploads of the same file could interleave on
-    // the module, and the running one still reads uploadData.
-    if (uploadData)
+    if (transferInFlight)
         return;
     form->statusbar->showMessage(QString(), 0);
     const QUrl url = buildDeviceUrl();
@@ -176,20 +161,15 @@ void qvtpx0xtweaker::on_butWrite_clicked()
     form->statusbar->showMessage(
         QStringLiteral("Uploading parameters to ") + url.toString() + QStringLiteral(" ..."), 0);
     QNetworkAccessManager *manager = createTransferManager();
-    // Signatures in moc's normalized form, which clang-format would respace.
     // clang-format off
     connect(manager, SIGNAL(finished(QNetworkReply*)),
             this, SLOT(cb_networkAccessManagerPut_finished(QNetworkReply*)));
     // clang-format on
-    // Qt's FTP layer may still hold the upload device when the reply has
-    // finished, so the manager owns it: the buffer, and the file text it
-    // holds, go when the manager goes.
-    uploadBuffer = new QBuffer(manager);
-    uploadBuffer->setData(buildParameterFile());
-    uploadData = &uploadBuffer->buffer();
+    uploadData = new QByteArray(buildParameterFile());
+    uploadBuffer = new QBuffer(uploadData);
     uploadBuffer->open(QIODevice::ReadOnly);
     uploadBuffer->seek(0);
-    TransferWatchdog::watch(manager->put(QNetworkRequest(url), uploadBuffer));
+    manager->put(QNetworkRequest(url), uploadBuffer);
 }
 
 void qvtpx0xtweaker::cb_networkAccessManagerPut_finished(QNetworkReply *reply)
@@ -200,23 +180,29 @@ void qvtpx0xtweaker::cb_networkAccessManagerPut_finished(QNetworkReply *reply)
     detachTransfer(manager, reply);
     qWarning() << "ftpDownloadFinish" << reply->isFinished() << reply->url();
 
-    const QString failure = uploadFailure(reply, uploadData ? uploadData->size() : 0);
-    // The window lets go of the upload now; the manager frees it.
-    uploadBuffer = nullptr;
-    uploadData = nullptr;
+    releaseUpload();
     reply->deleteLater();
     manager->deleteLater();
 
-    const QString url = reply->url().toString();
-    if (!failure.isEmpty()) {
-        reportTransferFailure(QStringLiteral("Upload error: "), QStringLiteral("Error while uploading "),
-                              reply->url(), failure);
+    if (reply->error() != QNetworkReply::NoError) {
+        reportTransferFailure(QStringLiteral("Upload error: "), QStringLiteral("Error while uploading "), reply);
         return;
     }
+    const QString url = reply->url().toString();
     form->statusbar->showMessage(QStringLiteral("Parameters successfully written to ") + url, 0);
     QMessageBox::information(this, QCoreApplication::applicationName(),
                              QStringLiteral("Parameters sent to ") + url
                                  + QStringLiteral(".<br>Please restart the screen by going to "
                                                   "\"Settings menu->Restart\" on VTPX02/04."),
                              QMessageBox::Ok, QMessageBox::NoButton);
+}
+
+void qvtpx0xtweaker::releaseUpload()
+{
+    if (uploadBuffer)
+        uploadBuffer->close();
+    delete uploadBuffer;
+    uploadBuffer = nullptr;
+    delete uploadData;
+    uploadData = nullptr;
 }

@@ -52,12 +52,9 @@ qvtpx0xtweaker::qvtpx0xtweaker(QWidget *parent)
 
 qvtpx0xtweaker::~qvtpx0xtweaker()
 {
-    // Transfers still in flight end here, before the form their completions use.
-    const auto managers = findChildren<QNetworkAccessManager *>(QString(), Qt::FindDirectChildrenOnly);
-    for (QNetworkAccessManager *manager : managers) {
-        disconnect(manager, nullptr, this, nullptr);
-        delete manager;
-    }
+    // A transfer still in flight ends here, without its completion.
+    delete transferInFlight;
+    releaseUpload();
     delete form;
 }
 

@@ -12,6 +12,7 @@ import logging
 import socket
 import sys
 import time
+import warnings
 
 from pyftpdlib.authorizers import AuthenticationFailed, DummyAuthorizer
 from pyftpdlib.handlers import FileProducer, FTPHandler
@@ -41,6 +42,15 @@ def parse_arguments():
                         help="end a download as complete after this many bytes")
     parser.add_argument("--trickle", type=float, metavar="SECONDS",
                         help="send a download ten bytes at a time, waiting between them")
+    parser.add_argument("--greeting", metavar="LINE",
+                        help="send this line first; one of code 4xx or 5xx then ends the session")
+    parser.add_argument("--endless-greeting", action="store_true",
+                        help="greet with a multi-line reply that never ends")
+    parser.add_argument("--answer", action="append", default=[], metavar="COMMAND=LINE",
+                        help="answer COMMAND with LINE instead of carrying it out")
+    parser.add_argument("--endless-file", action="store_true", help="send a download that never ends")
+    parser.add_argument("--masquerade", metavar="ADDRESS", help="name ADDRESS in every 227 reply")
+    parser.add_argument("--passive-port", type=int, metavar="PORT", help="open data connections on PORT")
     parser.add_argument("--log", metavar="FILE", help="append every command received to FILE")
     parser.add_argument("--verbose", action="store_true", help="log every session on stderr")
     return parser.parse_args()
@@ -58,6 +68,8 @@ class PacedProducer(FileProducer):
                            if n is not None), None)
 
     def more(self):
+        if self.options.endless_file:
+            return b"#" * 65535 + b"\n"
         if self.limit is not None and self.sent >= self.limit:
             if self.options.freeze_after is not None:
                 while True:  # blocks this connection's thread only
@@ -75,8 +87,8 @@ class PacedProducer(FileProducer):
 
     @staticmethod
     def wanted(options):
-        return any(n is not None for n in (options.drop_after, options.freeze_after,
-                                           options.truncate_after, options.trickle))
+        return options.endless_file or any(n is not None for n in (
+            options.drop_after, options.freeze_after, options.truncate_after, options.trickle))
 
 
 def make_handler(options):
@@ -84,6 +96,23 @@ def make_handler(options):
         auth_failed_timeout = 0
         use_sendfile = False  # sendfile() would bypass the paced producer
         banner = "VTPX module simulator ready."
+        masquerade_address = options.masquerade
+        passive_ports = [options.passive_port] if options.passive_port else None
+        answers = dict(answer.split("=", 1) for answer in options.answer)
+
+        def handle(self):
+            if options.endless_greeting:
+                try:
+                    while True:  # this connection's thread only, until the client leaves
+                        self.socket.sendall(b"220-Welcome to the module, once more.\r\n")
+                except OSError:
+                    return
+            if options.greeting:
+                self.push(options.greeting + "\r\n")
+                if options.greeting[0] in "45":
+                    self.close_when_done()
+                    return
+            super().handle()
 
         def respond(self, resp, logfun=None):
             if options.reply_delay:
@@ -95,6 +124,9 @@ def make_handler(options):
                 with open(options.log, "a") as log:
                     log.write(cmd + "\n")
             if cmd == options.stall_after:
+                return
+            if cmd in self.answers:
+                self.push(self.answers[cmd] + "\r\n")
                 return
             super().pre_process_command(line, cmd, arg)
 
@@ -136,6 +168,8 @@ def serve_silently(options):
 
 def main():
     options = parse_arguments()
+    # The module is meant to let anonymous users write; pyftpdlib warns of it.
+    warnings.filterwarnings("ignore", "write permissions assigned to anonymous user")
     config_logging(level=logging.INFO if options.verbose else logging.WARNING)
     if options.silent:
         serve_silently(options)

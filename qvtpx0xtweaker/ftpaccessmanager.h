@@ -1,0 +1,21 @@
+#ifndef FTPACCESSMANAGER_H
+#define FTPACCESSMANAGER_H
+
+#include <QNetworkAccessManager>
+
+// A network access manager whose get() and put() speak FTP through the
+// program's own client (FtpReply) instead of Qt's FTP layer. Every other
+// scheme and operation ends in an error reply.
+class FtpAccessManager : public QNetworkAccessManager
+{
+    Q_OBJECT
+
+public:
+    using QNetworkAccessManager::QNetworkAccessManager;
+
+protected:
+    QNetworkReply *createRequest(Operation operation, const QNetworkRequest &request,
+                                 QIODevice *outgoingData) override;
+};
+
+#endif // FTPACCESSMANAGER_H

@@ -1,0 +1,364 @@
+#include "ftpreply.h"
+
+#include <QNetworkProxy>
+#include <QTcpSocket>
+
+int FtpReply::idleLimitSeconds = 30;
+int FtpReply::totalLimitSeconds = 120;
+
+namespace {
+
+constexpr int maxServerTextShown = 200;
+
+// The server's reply as a user may read it: one line of printable ASCII,
+// without '<' so that no message box takes it for rich text.
+QString shown(const FtpProtocol::Response &response)
+{
+    QByteArray text = QByteArray::number(response.code) + ' ' + response.text.left(maxServerTextShown);
+    for (char &c : text) {
+        if (c == '\n')
+            c = ' ';
+        else if (c < ' ' || c > '~' || c == '<')
+            c = '?';
+    }
+    return QString::fromLatin1(text.trimmed());
+}
+
+bool isPlainText(const QByteArray &text)
+{
+    for (char c : text) {
+        if (c < ' ' || c == 0x7f)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+FtpReply::FtpReply(QNetworkAccessManager::Operation operation, const QNetworkRequest &request,
+                   QIODevice *outgoingData, QObject *parent)
+    : QNetworkReply(parent), control(new QTcpSocket(this))
+{
+    setRequest(request);
+    setUrl(request.url());
+    setOperation(operation);
+    open(QIODevice::ReadOnly);
+
+    idleTimer.setSingleShot(true);
+    idleTimer.setInterval(idleLimitSeconds * 1000);
+    connect(&idleTimer, &QTimer::timeout, this, [this] {
+        end(TimeoutError, QStringLiteral("No answer from the module for %1 seconds").arg(idleLimitSeconds));
+    });
+    totalTimer.setSingleShot(true);
+    totalTimer.setInterval(totalLimitSeconds * 1000);
+    connect(&totalTimer, &QTimer::timeout, this, [this] {
+        end(TimeoutError, QStringLiteral("The transfer took longer than %1 seconds").arg(totalLimitSeconds));
+    });
+
+    const QString refused = refusal(outgoingData);
+    if (!refused.isEmpty()) {
+        end(url().scheme() == QLatin1String("ftp") ? ProtocolInvalidOperationError : ProtocolUnknownError,
+            refused);
+        return;
+    }
+    path = url().path(QUrl::FullyDecoded).mid(1).toUtf8();
+    if (outgoingData)
+        file = outgoingData->read(maxFileSize);
+
+    // The module is on the computer's own LAN: no proxy stands between them.
+    control->setProxy(QNetworkProxy::NoProxy);
+    control->setReadBufferSize(FtpProtocol::maxLineSize);
+    connect(control, &QTcpSocket::connected, this, &FtpReply::stillAlive);
+    connect(control, &QTcpSocket::readyRead, this, &FtpReply::readResponses);
+    connect(control, &QTcpSocket::errorOccurred, this, [this] { failOnSocket(control); });
+    idleTimer.start();
+    totalTimer.start();
+    control->connectToHost(url().host(), quint16(url().port(21)));
+}
+
+// Why this client does not take the request, or an empty text.
+QString FtpReply::refusal(const QIODevice *outgoingData) const
+{
+    if (url().scheme() != QLatin1String("ftp"))
+        return QStringLiteral("Protocol \"%1\" is unknown").arg(url().scheme());
+    const QString name = url().path(QUrl::FullyDecoded);
+    if (name.size() < 2 || !name.startsWith('/') || !isPlainText(name.toUtf8())
+        || !isPlainText(url().userName().toUtf8()) || !isPlainText(url().password().toUtf8()))
+        return QStringLiteral("Invalid FTP address %1").arg(url().toString());
+    if (isDownload())
+        return QString();
+    if (operation() != QNetworkAccessManager::PutOperation)
+        return QStringLiteral("Only downloads and uploads are possible over FTP");
+    if (!outgoingData || !outgoingData->isReadable() || outgoingData->size() > maxFileSize)
+        return QStringLiteral("The file to upload is missing or larger than %1 bytes").arg(maxFileSize);
+    return QString();
+}
+
+void FtpReply::setTimeLimitsForTesting(int idleSeconds, int totalSeconds)
+{
+    idleLimitSeconds = idleSeconds;
+    totalLimitSeconds = totalSeconds;
+}
+
+void FtpReply::send(const QByteArray &command, Step next)
+{
+    step = next;
+    control->write(command + "\r\n");
+}
+
+void FtpReply::readResponses()
+{
+    stillAlive();
+    responses.append(control->readAll());
+    FtpProtocol::Response response;
+    for (;;) {
+        switch (responses.next(&response)) {
+        case FtpProtocol::ResponseReader::Incomplete:
+            return;
+        case FtpProtocol::ResponseReader::Invalid:
+            end(ProtocolFailure, QStringLiteral("The module sent an invalid reply"));
+            return;
+        case FtpProtocol::ResponseReader::Complete:
+            handleResponse(response);
+            if (step == Step::Ended)
+                return;
+        }
+    }
+}
+
+void FtpReply::handleResponse(const FtpProtocol::Response &response)
+{
+    if (response.code == 421)
+        return failOnServer(ServiceUnavailableError, QStringLiteral("The module is busy"), response);
+    switch (step) {
+    case Step::Greeting:
+        if (response.code == 120) // ready in a while: another reply follows
+            return;
+        if (response.code != 220)
+            return failOnServer(ConnectionRefusedError, QStringLiteral("The module refused the connection"),
+                                response);
+        return send("USER " + url().userName().toUtf8(), Step::User);
+    case Step::User:
+    case Step::Password:
+        return handleLogin(response);
+    case Step::Type:
+        if (response.code != 200)
+            break;
+        return isDownload() ? send("SIZE " + path, Step::Size) : send("PASV", Step::Passive);
+    case Step::Size:
+        return handleSize(response);
+    case Step::Passive:
+        if (response.code != 227)
+            break;
+        return openDataConnection(FtpProtocol::passivePort(response.text));
+    case Step::Transfer:
+        return handleTransfer(response);
+    case Step::DataConnection:
+    case Step::Ended:
+        break;
+    }
+    if (response.code >= 400)
+        return failOnServer(ContentOperationNotPermittedError, QStringLiteral("The module refused the transfer"),
+                            response);
+    failOnServer(ProtocolFailure, QStringLiteral("The module sent an unexpected reply"), response);
+}
+
+void FtpReply::handleLogin(const FtpProtocol::Response &response)
+{
+    if (response.code == 230 || (step == Step::Password && response.code == 202))
+        return send("TYPE I", Step::Type);
+    if (step == Step::User && response.code == 331)
+        return send("PASS " + url().password().toUtf8(), Step::Password);
+    if (response.code < 400)
+        return failOnServer(ProtocolFailure, QStringLiteral("The module sent an unexpected reply"), response);
+    failOnServer(AuthenticationRequiredError, QStringLiteral("The module refused the login"), response);
+}
+
+// A server without SIZE, or that will not tell, leaves the size unknown.
+void FtpReply::handleSize(const FtpProtocol::Response &response)
+{
+    if (response.code == 213) {
+        announced = FtpProtocol::fileSize(response.text);
+        if (announced < 0)
+            return end(ProtocolFailure, QStringLiteral("The module sent an invalid reply"));
+        if (announced > maxFileSize)
+            return end(UnknownContentError,
+                       QStringLiteral("The module's file is larger than %1 bytes").arg(maxFileSize));
+        setHeader(QNetworkRequest::ContentLengthHeader, announced);
+        emit metaDataChanged();
+    } else if (response.code < 400) {
+        return failOnServer(ProtocolFailure, QStringLiteral("The module sent an unexpected reply"), response);
+    }
+    send("PASV", Step::Passive);
+}
+
+void FtpReply::handleTransfer(const FtpProtocol::Response &response)
+{
+    if (response.code == 125 || response.code == 150) {
+        if (!isDownload() && data->state() == QAbstractSocket::ConnectedState && written == 0) {
+            if (file.isEmpty())
+                data->disconnectFromHost();
+            else
+                data->write(file);
+        }
+        return;
+    }
+    if (response.code == 226 || response.code == 250) {
+        finalReply = true;
+        return endIfTransferDone();
+    }
+    if (response.code < 400)
+        return failOnServer(ProtocolFailure, QStringLiteral("The module sent an unexpected reply"), response);
+    if (!isDownload())
+        return failOnServer(ContentAccessDenied, QStringLiteral("The module refused the write"), response);
+    if (response.code == 550)
+        return failOnServer(ContentNotFoundError,
+                            QStringLiteral("The module has no file %1").arg(QString::fromUtf8(path)), response);
+    failOnServer(ContentOperationNotPermittedError, QStringLiteral("The module refused the transfer"), response);
+}
+
+void FtpReply::openDataConnection(quint16 port)
+{
+    if (port == 0)
+        return end(ProtocolFailure, QStringLiteral("The module sent an invalid reply"));
+    step = Step::DataConnection;
+    data = new QTcpSocket(this);
+    data->setProxy(QNetworkProxy::NoProxy);
+    data->setReadBufferSize(maxFileSize);
+    connect(data, &QTcpSocket::connected, this, [this] {
+        stillAlive();
+        send((isDownload() ? "RETR " : "STOR ") + path, Step::Transfer);
+    });
+    connect(data, &QTcpSocket::readyRead, this, &FtpReply::receiveFileData);
+    connect(data, &QTcpSocket::bytesWritten, this, &FtpReply::fileDataWritten);
+    connect(data, &QTcpSocket::disconnected, this, &FtpReply::dataConnectionClosed);
+    connect(data, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
+        if (error != QAbstractSocket::RemoteHostClosedError)
+            failOnSocket(data);
+    });
+    // Never the address in the 227 reply: the module is where the control
+    // connection goes, and nothing else may be reached from here.
+    data->connectToHost(control->peerAddress(), port);
+}
+
+void FtpReply::receiveFileData()
+{
+    const QByteArray bytes = data->readAll();
+    if (!isDownload() || step == Step::Ended)
+        return;
+    stillAlive();
+    if (file.size() + bytes.size() > maxFileSize)
+        return end(UnknownContentError, QStringLiteral("The module's file is larger than %1 bytes").arg(maxFileSize));
+    file += bytes;
+    emit downloadProgress(file.size(), announced);
+}
+
+void FtpReply::fileDataWritten(qint64 bytes)
+{
+    stillAlive();
+    written += bytes;
+    emit uploadProgress(written, file.size());
+    if (written == file.size())
+        data->disconnectFromHost();
+}
+
+void FtpReply::dataConnectionClosed()
+{
+    if (step == Step::Ended)
+        return;
+    receiveFileData();
+    dataClosed = true;
+    endIfTransferDone();
+}
+
+// Done when the server has confirmed the transfer and the data connection
+// has closed; only then is it known whether every byte went across.
+void FtpReply::endIfTransferDone()
+{
+    if (!finalReply || !dataClosed || step == Step::Ended)
+        return;
+    if (isDownload() && announced >= 0 && file.size() != announced)
+        return end(ProtocolFailure, QStringLiteral("Download incomplete: %1 of %2 bytes received")
+                                        .arg(file.size())
+                                        .arg(announced));
+    if (!isDownload() && written != file.size())
+        return end(ProtocolFailure,
+                   QStringLiteral("Upload incomplete: %1 of %2 bytes sent").arg(written).arg(file.size()));
+    end();
+}
+
+void FtpReply::failOnServer(NetworkError code, const QString &what, const FtpProtocol::Response &response)
+{
+    end(code, what + QStringLiteral(": ") + shown(response));
+}
+
+void FtpReply::failOnSocket(const QTcpSocket *socket)
+{
+    if (socket == control && control->error() == QAbstractSocket::RemoteHostClosedError)
+        return end(RemoteHostClosedError, QStringLiteral("The module closed the connection"));
+    const NetworkError code = socket->error() == QAbstractSocket::ConnectionRefusedError ? ConnectionRefusedError
+        : socket->error() == QAbstractSocket::HostNotFoundError                          ? HostNotFoundError
+                                                                                         : UnknownNetworkError;
+    end(code, socket->errorString());
+}
+
+// Ends the transfer: with no error code, as a success. The reply says so
+// from the event loop, never from inside a socket's signal.
+void FtpReply::end(NetworkError code, const QString &text)
+{
+    if (step == Step::Ended)
+        return;
+    step = Step::Ended;
+    idleTimer.stop();
+    totalTimer.stop();
+    if (code == NoError && control->state() == QAbstractSocket::ConnectedState) {
+        control->write("QUIT\r\n");
+        control->flush();
+        control->disconnectFromHost();
+    } else {
+        control->abort();
+    }
+    if (data)
+        data->abort();
+    if (code != NoError) {
+        file.clear();
+        setError(code, text);
+    }
+    QMetaObject::invokeMethod(this, &FtpReply::emitFinished, Qt::QueuedConnection);
+}
+
+void FtpReply::emitFinished()
+{
+    if (isFinished())
+        return;
+    setFinished(true);
+    if (error() != NoError) {
+        emit errorOccurred(error());
+    } else if (isDownload()) {
+        emit downloadProgress(file.size(), file.size());
+        emit readyRead();
+    }
+    emit finished();
+}
+
+void FtpReply::abort()
+{
+    end(OperationCanceledError, QStringLiteral("Operation canceled"));
+    emitFinished();
+}
+
+qint64 FtpReply::bytesAvailable() const
+{
+    const qint64 readable = isFinished() && isDownload() ? file.size() - fileOffset : 0;
+    return readable + QNetworkReply::bytesAvailable();
+}
+
+qint64 FtpReply::readData(char *buffer, qint64 maxSize)
+{
+    if (!isFinished() || !isDownload())
+        return 0;
+    const qint64 size = qMin(maxSize, file.size() - fileOffset);
+    memcpy(buffer, file.constData() + fileOffset, size_t(size));
+    fileOffset += size;
+    return size;
+}
