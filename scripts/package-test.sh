@@ -19,9 +19,11 @@ remove() {
 trap remove EXIT
 DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$package" >/dev/null
 for file in /usr/bin/qvtpx0xtweaker /usr/share/applications/qvtpx0xtweaker.desktop \
-    /usr/share/icons/hicolor/48x48/apps/qvtpx0xtweaker.png; do
+    /usr/share/icons/hicolor/48x48/apps/qvtpx0xtweaker.png /usr/share/doc/qvtpx0xtweaker/copyright; do
     [ -f "$file" ] || { echo "not installed: $file"; exit 1; }
 done
+
+desktop-file-validate /usr/share/applications/qvtpx0xtweaker.desktop
 
 # The executable test starts the installed program, quits it and checks
 # its exit code; it needs no FTP server for the first two runs.

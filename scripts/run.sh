@@ -1,20 +1,31 @@
 #!/bin/sh
-# Installs what is missing, builds the tool and starts it next to a simulated
-# module: the project's FTP server on 127.0.0.1 serving a vtpx_domo that
-# holds the defaults. Type 127.0.0.1 as the module's address to try it.
+# Installs what running the tool needs, builds it and starts it next to a
+# simulated module: the project's FTP server on 127.0.0.1 serving a
+# vtpx_domo that holds the defaults. Type 127.0.0.1 as the module's address
+# to try it. Exits with the tool's exit code and leaves nothing behind.
 set -eu
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+scripts/install-deps.sh run
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$(nproc)" --target qvtpx0xtweaker
 
 module=$(mktemp -d)
 server=
 stop_module() {
-    [ -n "$server" ] && kill "$server" 2>/dev/null && wait "$server" 2>/dev/null
+    if [ -n "$server" ]; then
+        kill "$server" 2>/dev/null || true
+        wait "$server" 2>/dev/null || true
+    fi
     rm -rf "$module"
 }
-trap stop_module EXIT INT TERM
+trap stop_module EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+# The program listening on port 21, as "vsftpd (pid 123)", when ss can tell.
+port_holder() {
+    ss -Hltnp 'sport = :21' 2>/dev/null | sed -n 's/.*users:(("\([^"]*\)",pid=\([0-9]*\).*/\1 (pid \2)/p' | head -n 1
+}
 
 comment='#0=full access;1=read-only;other=forced to 1'
 printf '%s\n' '[global]' '#0=disable;1=night;2=day;3=watchdog only' 'arm=3' '#0%-100%' 'blighlvl=80' \
@@ -30,10 +41,17 @@ for _ in $(seq 50); do
 done
 if grep -q '^ready$' "$module/server.log"; then
     echo "A simulated module serves $module/vtpx_domo at 127.0.0.1: type 127.0.0.1 as the address."
+elif grep -q 'Address already in use' "$module/server.log"; then
+    holder=$(port_holder)
+    echo "No simulated module: port 21 is taken${holder:+ by $holder}; stop that server" \
+        "(e.g. systemctl stop vsftpd) and run again. Starting the tool alone."
+    server=
 else
-    echo "No simulated module: its FTP server could not listen on 127.0.0.1:21:"
-    grep -v '^ready$' "$module/server.log" | tail -n 3
-    echo "(port 21 needs root, and must be free). Starting the tool alone."
+    echo "No simulated module: its FTP server could not listen on 127.0.0.1:21" \
+        "($(tail -n 1 "$module/server.log"); port 21 needs root). Starting the tool alone."
     server=
 fi
-build/qvtpx0xtweaker/qvtpx0xtweaker "$@"
+
+status=0
+build/qvtpx0xtweaker/qvtpx0xtweaker "$@" || status=$?
+exit "$status"
