@@ -139,7 +139,8 @@ void qvtpx0xtweaker::cb_networkAccessManagerGet_finished(QNetworkReply *reply)
     qInfo() << "ftpDownloadFinish" << reply->isFinished() << reply->url();
 
     if (reply->error() != QNetworkReply::NoError) {
-        reportTransferFailure(QStringLiteral("Download error: "), QStringLiteral("Error while downloading "), reply);
+        reportTransferFailure(QStringLiteral("Download error: "), QStringLiteral("Error while downloading "),
+                              reply);
     } else {
         applyParameterFile(reply->readAll());
         form->statusbar->showMessage(
@@ -185,7 +186,8 @@ void qvtpx0xtweaker::cb_networkAccessManagerPut_finished(QNetworkReply *reply)
     manager->deleteLater();
 
     if (reply->error() != QNetworkReply::NoError) {
-        reportTransferFailure(QStringLiteral("Upload error: "), QStringLiteral("Error while uploading "), reply);
+        reportTransferFailure(QStringLiteral("Upload error: "), QStringLiteral("Error while uploading "),
+                              reply);
         return;
     }
     const QString url = reply->url().toString();

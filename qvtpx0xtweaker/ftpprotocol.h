@@ -34,7 +34,7 @@ public:
 private:
     Status takeLine(QByteArray *line);
 
-    QByteArray buffer;   // what the server sent, from `start` on not yet read
+    QByteArray buffer; // what the server sent, from `start` on not yet read
     int start = 0;
     Response pending;    // a multi-line reply being read
     int pendingSize = 0; // bytes of its lines so far

@@ -158,8 +158,8 @@ void FtpReply::handleResponse(const FtpProtocol::Response &response)
         break;
     }
     if (response.code >= 400)
-        return failOnServer(ContentOperationNotPermittedError, QStringLiteral("The module refused the transfer"),
-                            response);
+        return failOnServer(ContentOperationNotPermittedError,
+                            QStringLiteral("The module refused the transfer"), response);
     failOnServer(ProtocolFailure, QStringLiteral("The module sent an unexpected reply"), response);
 }
 
@@ -213,8 +213,10 @@ void FtpReply::handleTransfer(const FtpProtocol::Response &response)
         return failOnServer(ContentAccessDenied, QStringLiteral("The module refused the write"), response);
     if (response.code == 550)
         return failOnServer(ContentNotFoundError,
-                            QStringLiteral("The module has no file %1").arg(QString::fromUtf8(path)), response);
-    failOnServer(ContentOperationNotPermittedError, QStringLiteral("The module refused the transfer"), response);
+                            QStringLiteral("The module has no file %1").arg(QString::fromUtf8(path)),
+                            response);
+    failOnServer(ContentOperationNotPermittedError, QStringLiteral("The module refused the transfer"),
+                 response);
 }
 
 void FtpReply::openDataConnection(quint16 port)
@@ -248,7 +250,8 @@ void FtpReply::receiveFileData()
         return;
     stillAlive();
     if (file.size() + bytes.size() > maxFileSize)
-        return end(UnknownContentError, QStringLiteral("The module's file is larger than %1 bytes").arg(maxFileSize));
+        return end(UnknownContentError,
+                   QStringLiteral("The module's file is larger than %1 bytes").arg(maxFileSize));
     file += bytes;
     emit downloadProgress(file.size(), announced);
 }
@@ -278,9 +281,9 @@ void FtpReply::endIfTransferDone()
     if (!finalReply || !dataClosed || step == Step::Ended)
         return;
     if (isDownload() && announced >= 0 && file.size() != announced)
-        return end(ProtocolFailure, QStringLiteral("Download incomplete: %1 of %2 bytes received")
-                                        .arg(file.size())
-                                        .arg(announced));
+        return end(
+            ProtocolFailure,
+            QStringLiteral("Download incomplete: %1 of %2 bytes received").arg(file.size()).arg(announced));
     if (!isDownload() && written != file.size())
         return end(ProtocolFailure,
                    QStringLiteral("Upload incomplete: %1 of %2 bytes sent").arg(written).arg(file.size()));
@@ -296,9 +299,11 @@ void FtpReply::failOnSocket(const QTcpSocket *socket)
 {
     if (socket == control && control->error() == QAbstractSocket::RemoteHostClosedError)
         return end(RemoteHostClosedError, QStringLiteral("The module closed the connection"));
-    const NetworkError code = socket->error() == QAbstractSocket::ConnectionRefusedError ? ConnectionRefusedError
-        : socket->error() == QAbstractSocket::HostNotFoundError                          ? HostNotFoundError
-                                                                                         : UnknownNetworkError;
+    NetworkError code = UnknownNetworkError;
+    if (socket->error() == QAbstractSocket::ConnectionRefusedError)
+        code = ConnectionRefusedError;
+    else if (socket->error() == QAbstractSocket::HostNotFoundError)
+        code = HostNotFoundError;
     end(code, socket->errorString());
 }
 

@@ -23,8 +23,8 @@ class FtpReply : public QNetworkReply
 public:
     static constexpr int maxFileSize = 65536;
 
-    FtpReply(QNetworkAccessManager::Operation operation, const QNetworkRequest &request, QIODevice *outgoingData,
-             QObject *parent);
+    FtpReply(QNetworkAccessManager::Operation operation, const QNetworkRequest &request,
+             QIODevice *outgoingData, QObject *parent);
 
     void abort() override;
     qint64 bytesAvailable() const override;
@@ -33,7 +33,7 @@ public:
     static void setTimeLimitsForTesting(int idleSeconds, int totalSeconds);
 
 protected:
-    qint64 readData(char *data, qint64 maxSize) override;
+    qint64 readData(char *buffer, qint64 maxSize) override;
     qint64 writeData(const char *, qint64) override { return -1; }
 
 private:
@@ -63,10 +63,10 @@ private:
     FtpProtocol::ResponseReader responses;
     Step step = Step::Greeting;
     QByteArray path;
-    QByteArray file;        // what is sent, or what has arrived so far
-    qint64 fileOffset = 0;  // read from `file` by the reply's user
-    qint64 announced = -1;  // the size SIZE gave, if any
-    qint64 written = 0;     // bytes of an upload the data connection took
+    QByteArray file;       // what is sent, or what has arrived so far
+    qint64 fileOffset = 0; // read from `file` by the reply's user
+    qint64 announced = -1; // the size SIZE gave, if any
+    qint64 written = 0;    // bytes of an upload the data connection took
     bool finalReply = false;
     bool dataClosed = false;
     QTimer idleTimer;

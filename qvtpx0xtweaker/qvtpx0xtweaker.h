@@ -37,12 +37,13 @@ private:
     void applyRebootMode(int mode, const QByteArray &line);
     QNetworkAccessManager *createTransferManager();
     void detachTransfer(QNetworkAccessManager *manager, QNetworkReply *reply);
-    void reportTransferFailure(const QString &statusPrefix, const QString &boxPrefix, const QNetworkReply *reply);
+    void reportTransferFailure(const QString &statusPrefix, const QString &boxPrefix,
+                               const QNetworkReply *reply);
     void releaseUpload();
 
     MainForm *form;
-    QByteArray *uploadData; // the text of the write in flight
-    QBuffer *uploadBuffer;  // reads uploadData for the write in flight
+    QByteArray *uploadData;                            // the text of the write in flight
+    QBuffer *uploadBuffer;                             // reads uploadData for the write in flight
     QNetworkAccessManager *transferInFlight = nullptr; // the read's or the write's, until its completion
 };
 

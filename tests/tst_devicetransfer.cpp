@@ -105,16 +105,16 @@ void tst_DeviceTransfer::read_data()
     }
     QTest::newRow("login refused") << "pyftpdlib" << QStringList {"--refuse-login"} << moduleFile << "*"
                                    << defaults;
-    QTest::newRow("connection refused") << "none" << QStringList() << moduleFile << "Connection refused"
-                                        << defaults;
+    QTest::newRow("connection refused")
+        << "none" << QStringList() << moduleFile << "Connection refused" << defaults;
     QTest::newRow("silent server") << "pyftpdlib" << QStringList {"--silent"} << moduleFile
                                    << "No answer from the module for 2 seconds" << defaults;
     QTest::newRow("server without HELP") << "pyftpdlib" << QStringList {"--no-help"} << moduleFile << ""
                                          << "1/33/45/1010";
-    QTest::newRow("60 KB line, then a key") << "pyftpdlib" << QStringList()
-                                            << QByteArray(60000, 'x') + "\narm=2\n"
-                                            << ""
-                                            << "2/80/120/0000";
+    QTest::newRow("60 KB line, then a key")
+        << "pyftpdlib" << QStringList() << QByteArray(60000, 'x') + "\narm=2\n"
+        << ""
+        << "2/80/120/0000";
     QTest::newRow("over 64 KB") << "pyftpdlib" << QStringList() << QByteArray(65537, '\n')
                                 << "The module's file is larger than 65536 bytes" << defaults;
     // Qt reads a value only up to a NUL; a key with a NUL is another key.
@@ -299,7 +299,8 @@ void tst_DeviceTransfer::everyUploadIsReleased()
     typeAddress(window, "127.0.0.1");
     MessageBoxCatcher boxes;
     int released = 0;
-    for (const QStringList &options : {QStringList(), QStringList {"--read-only"}, QStringList {"--silent"}}) {
+    for (const QStringList &options :
+         {QStringList(), QStringList {"--read-only"}, QStringList {"--silent"}}) {
         server->stop();
         QVERIFY(server->startPyftpdlib("127.0.0.1", options));
         clickButton(window, "butWrite");
@@ -322,8 +323,9 @@ void tst_DeviceTransfer::addressCheck_data()
                                        << "ftp://anonymous:@127.200.1.2/vtpx_domo";
     QTest::newRow("leading zeros: the parser's text") << "127.000.000.001"
                                                       << "ftp://anonymous:@127.0.0.1/vtpx_domo";
-    QTest::newRow("leading zeros: decimal, as the field reads them") << "127.010.000.099"
-                                                                     << "ftp://anonymous:@127.10.0.99/vtpx_domo";
+    QTest::newRow("leading zeros: decimal, as the field reads them")
+        << "127.010.000.099"
+        << "ftp://anonymous:@127.10.0.99/vtpx_domo";
     QTest::newRow("leading zero, not octal") << "127.0.0.08"
                                              << "ftp://anonymous:@127.0.0.8/vtpx_domo";
     QTest::newRow("on no subnet") << "10.1.2.3"

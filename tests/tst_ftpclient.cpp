@@ -113,16 +113,17 @@ void tst_FtpClient::transfer_data()
         QTest::addRow("%s: 120, then 220", op)
             << operation << "pyftpdlib" << QStringList {"--greeting", "120 Ready in a moment."} << "" << ok;
         QTest::addRow("%s: connection refused", op)
-            << operation << "none" << QStringList() << "Connection refused" << QNetworkReply::ConnectionRefusedError;
+            << operation << "none" << QStringList() << "Connection refused"
+            << QNetworkReply::ConnectionRefusedError;
         QTest::addRow("%s: login refused", op)
-            << operation << "pyftpdlib" << QStringList {"--refuse-login"} << "The module refused the login: 530 "
-            << QNetworkReply::AuthenticationRequiredError;
-        QTest::addRow("%s: busy", op) << operation << "pyftpdlib"
-                                      << QStringList {"--greeting", "421 Too many connections."}
-                                      << "The module is busy: 421 Too many connections."
-                                      << QNetworkReply::ServiceUnavailableError;
-        QTest::addRow("%s: 229 ( to USER", op) << operation << "pyftpdlib" << QStringList {"--answer", "USER=229 ("}
-                                               << "The module sent an unexpected reply: 229 (" << protocol;
+            << operation << "pyftpdlib" << QStringList {"--refuse-login"}
+            << "The module refused the login: 530 " << QNetworkReply::AuthenticationRequiredError;
+        QTest::addRow("%s: busy", op)
+            << operation << "pyftpdlib" << QStringList {"--greeting", "421 Too many connections."}
+            << "The module is busy: 421 Too many connections." << QNetworkReply::ServiceUnavailableError;
+        QTest::addRow("%s: 229 ( to USER", op)
+            << operation << "pyftpdlib" << QStringList {"--answer", "USER=229 ("}
+            << "The module sent an unexpected reply: 229 (" << protocol;
         QTest::addRow("%s: 227 out of range", op)
             << operation << "pyftpdlib" << QStringList {"--answer", "PASV=227 Passive (300,0,0,1,4,1)."}
             << invalidReply << protocol;
@@ -132,19 +133,20 @@ void tst_FtpClient::transfer_data()
             << operation << "pyftpdlib" << QStringList {"--answer", "TYPE=hello"} << invalidReply << protocol;
         QTest::addRow("%s: endless greeting", op)
             << operation << "pyftpdlib" << QStringList {"--endless-greeting"} << invalidReply << protocol;
-        QTest::addRow("%s: never greets", op) << operation << "pyftpdlib" << QStringList {"--silent"} << noAnswer
-                                              << timeout;
+        QTest::addRow("%s: never greets", op)
+            << operation << "pyftpdlib" << QStringList {"--silent"} << noAnswer << timeout;
     }
     const auto tooLarge = QNetworkReply::UnknownContentError;
     QTest::newRow("read: empty file") << "read"
                                       << "pyftpdlib" << QStringList {"--empty"} << "" << ok;
-    QTest::newRow("read: missing file") << "read"
-                                        << "pyftpdlib" << QStringList {"--missing"}
-                                        << "The module has no file vtpx_domo: 550 "
-                                        << QNetworkReply::ContentNotFoundError;
-    QTest::newRow("read: endless file") << "read"
-                                        << "pyftpdlib" << QStringList {"--endless-file", "--answer", "SIZE=502 No."}
-                                        << "The module's file is larger than 65536 bytes" << tooLarge;
+    QTest::newRow("read: missing file")
+        << "read"
+        << "pyftpdlib" << QStringList {"--missing"} << "The module has no file vtpx_domo: 550 "
+        << QNetworkReply::ContentNotFoundError;
+    QTest::newRow("read: endless file")
+        << "read"
+        << "pyftpdlib" << QStringList {"--endless-file", "--answer", "SIZE=502 No."}
+        << "The module's file is larger than 65536 bytes" << tooLarge;
     QTest::newRow("read: SIZE too large") << "read"
                                           << "pyftpdlib" << QStringList {"--answer", "SIZE=213 65537"}
                                           << "The module's file is larger than 65536 bytes" << tooLarge;
@@ -152,29 +154,30 @@ void tst_FtpClient::transfer_data()
         << "read"
         << "pyftpdlib" << QStringList {"--truncate-after", "20"}
         << QString("Download incomplete: 20 of %1 bytes received").arg(moduleFile.size()) << protocol;
-    QTest::newRow("read: stalls after RETR") << "read"
-                                             << "pyftpdlib" << QStringList {"--stall-after", "RETR"} << noAnswer
-                                             << timeout;
-    QTest::newRow("read: freezes mid-file") << "read"
-                                            << "pyftpdlib" << QStringList {"--freeze-after", "5"} << noAnswer
-                                            << timeout;
-    QTest::newRow("read: drops mid-file") << "read"
-                                          << "pyftpdlib" << QStringList {"--drop-after", "5"}
-                                          << "The module closed the connection"
-                                          << QNetworkReply::RemoteHostClosedError;
+    QTest::newRow("read: stalls after RETR")
+        << "read"
+        << "pyftpdlib" << QStringList {"--stall-after", "RETR"} << noAnswer << timeout;
+    QTest::newRow("read: freezes mid-file")
+        << "read"
+        << "pyftpdlib" << QStringList {"--freeze-after", "5"} << noAnswer << timeout;
+    QTest::newRow("read: drops mid-file")
+        << "read"
+        << "pyftpdlib" << QStringList {"--drop-after", "5"} << "The module closed the connection"
+        << QNetworkReply::RemoteHostClosedError;
     QTest::newRow("read: live, but too slow in all") << "read"
                                                      << "pyftpdlib" << QStringList {"--trickle", "1"}
                                                      << "The transfer took longer than 4 seconds" << timeout;
     QTest::newRow("write: refused") << "write"
                                     << "pyftpdlib" << QStringList {"--read-only"}
-                                    << "The module refused the write: 550 " << QNetworkReply::ContentAccessDenied;
-    QTest::newRow("write: stalls after STOR") << "write"
-                                              << "pyftpdlib" << QStringList {"--stall-after", "STOR"} << noAnswer
-                                              << timeout;
-    QTest::newRow("write: drops the connection") << "write"
-                                                 << "pyftpdlib" << QStringList {"--drop-after", "0"}
-                                                 << "The module closed the connection"
-                                                 << QNetworkReply::RemoteHostClosedError;
+                                    << "The module refused the write: 550 "
+                                    << QNetworkReply::ContentAccessDenied;
+    QTest::newRow("write: stalls after STOR")
+        << "write"
+        << "pyftpdlib" << QStringList {"--stall-after", "STOR"} << noAnswer << timeout;
+    QTest::newRow("write: drops the connection")
+        << "write"
+        << "pyftpdlib" << QStringList {"--drop-after", "0"} << "The module closed the connection"
+        << QNetworkReply::RemoteHostClosedError;
 }
 
 void tst_FtpClient::transfer()
@@ -214,7 +217,7 @@ void tst_FtpClient::transfer()
         QCOMPARE(this->server->file(), newFile);
     }
     QVERIFY(!this->server->commands().contains("HELP"));
-    QVERIFY2(peakMemoryKiB() < 400 * 1024, qPrintable(QString::number(peakMemoryKiB())));
+    QVERIFY2(peakMemoryKiB() < 400 * 1024LL, qPrintable(QString::number(peakMemoryKiB())));
 }
 
 // A 227 reply that names another host: the data connection still goes to
@@ -236,7 +239,8 @@ void tst_FtpClient::dataConnectionGoesToTheModule()
     QNetworkReply *reply = start(operation);
     QVERIFY(waitUntilFinished(reply));
     QCOMPARE(reply->error(), QNetworkReply::NoError);
-    QCOMPARE(operation == "read" ? reply->readAll() : server->file(), operation == "read" ? moduleFile : newFile);
+    QCOMPARE(operation == "read" ? reply->readAll() : server->file(),
+             operation == "read" ? moduleFile : newFile);
     QVERIFY(!elsewhere.hasPendingConnections());
 }
 
