@@ -104,6 +104,7 @@ void FtpReply::send(const QByteArray &command, Step next)
 {
     step = next;
     control->write(command + "\r\n");
+    control->flush(); // now, not on the next pass of the event loop
 }
 
 void FtpReply::readResponses()
@@ -196,10 +197,12 @@ void FtpReply::handleTransfer(const FtpProtocol::Response &response)
 {
     if (response.code == 125 || response.code == 150) {
         if (!isDownload() && data->state() == QAbstractSocket::ConnectedState && written == 0) {
-            if (file.isEmpty())
+            if (file.isEmpty()) {
                 data->disconnectFromHost();
-            else
+            } else {
                 data->write(file);
+                data->flush();
+            }
         }
         return;
     }

@@ -1,9 +1,11 @@
+#include "logo.h"
 #include "qvtpx0xtweaker.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
+    Logo::startDecoding(); // meanwhile, the application and the window are built
     QApplication application(argc, argv);
     QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
 

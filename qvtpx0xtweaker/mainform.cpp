@@ -1,5 +1,7 @@
 #include "mainform.h"
 
+#include "logo.h"
+
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QFrame>
@@ -76,6 +78,8 @@ void MainForm::buildForm(QMainWindow *window)
     window->setStatusBar(statusbar);
 
     setFormTexts(window);
+    // Last, so that a logo decoding in the background has the longest time.
+    label->setPixmap(Logo::pixmap());
     QObject::connect(butQuit, SIGNAL(clicked()), window, SLOT(close()));
     QMetaObject::connectSlotsByName(window);
 }
@@ -86,7 +90,6 @@ void MainForm::buildHeader()
     label->setSizePolicy(sizePolicyFor(label, QSizePolicy::Fixed));
     label->setMinimumSize(QSize(201, 31));
     label->setMaximumSize(QSize(201, 31));
-    label->setPixmap(QPixmap(QStringLiteral(":/res/Quorvella_logo_h.png")));
     label->setScaledContents(true);
     label->setWordWrap(false);
     verticalLayout->addWidget(label);

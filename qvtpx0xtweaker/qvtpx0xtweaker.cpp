@@ -58,6 +58,19 @@ qvtpx0xtweaker::~qvtpx0xtweaker()
     delete form;
 }
 
+// Once the first frame is drawn, and long before the user can click Read,
+// the network layer loads its plugins: Qt does so for its first network
+// access manager, which would otherwise be the first read's.
+void qvtpx0xtweaker::paintEvent(QPaintEvent *event)
+{
+    QMainWindow::paintEvent(event);
+    if (firstFrameDrawn)
+        return;
+    firstFrameDrawn = true;
+    QMetaObject::invokeMethod(
+        this, [] { QNetworkAccessManager warmUp; }, Qt::QueuedConnection);
+}
+
 void qvtpx0xtweaker::on_lineEditIP_textChanged(const QString &arg1)
 {
     const QRegExp expression(addressPattern(), Qt::CaseSensitive, QRegExp::RegExp);

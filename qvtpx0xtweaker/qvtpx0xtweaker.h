@@ -19,6 +19,9 @@ public:
     explicit qvtpx0xtweaker(QWidget *parent = nullptr);
     ~qvtpx0xtweaker() override;
 
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
 private slots:
     void on_lineEditIP_textChanged(const QString &arg1);
     void on_butRead_clicked();
@@ -45,6 +48,7 @@ private:
     QByteArray *uploadData;                            // the text of the write in flight
     QBuffer *uploadBuffer;                             // reads uploadData for the write in flight
     QNetworkAccessManager *transferInFlight = nullptr; // the read's or the write's, until its completion
+    bool firstFrameDrawn = false;
 };
 
 #endif // QVTPX0XTWEAKER_H

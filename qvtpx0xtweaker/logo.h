@@ -1,0 +1,20 @@
+#ifndef LOGO_H
+#define LOGO_H
+
+#include <QPixmap>
+
+// The logo at the top of the window: a 2190 x 416 picture whose decoding is
+// the largest piece of work before the first frame. main() starts it on a
+// thread of its own, before the application and the window are built.
+namespace Logo {
+
+// Starts decoding the logo in the background; call once, before the form
+// asks for the pixmap.
+void startDecoding();
+// The logo as a pixmap (GUI thread only): the background decoding's result
+// when one was started, else decoded now.
+QPixmap pixmap();
+
+} // namespace Logo
+
+#endif // LOGO_H
