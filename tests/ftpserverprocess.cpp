@@ -1,7 +1,6 @@
 #include "ftpserverprocess.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTcpSocket>
 #include <QTest>
 
@@ -10,10 +9,10 @@
 
 namespace {
 
-bool writeFile(const QString &path, const QByteArray &contents)
+QByteArray readFile(const QString &path)
 {
     QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(contents) == contents.size();
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 const char vsftpdConfig[]
@@ -29,45 +28,19 @@ FtpServerProcess::FtpServerProcess()
     QDir(dir.path()).mkdir("root");
     QDir(dir.path()).mkdir("empty");
     // vsftpd serves only a root that the ftp user cannot write to.
-    QFile::setPermissions(dir.path(),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
-                              | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
-    QFile::setPermissions(path("root"), QFile::permissions(dir.path()));
+    const auto readable = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
+        | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+    QFile::setPermissions(dir.path(), readable);
+    QFile::setPermissions(path("root"), readable);
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
 }
 
-bool FtpServerProcess::startPyftpdlib(const QString &address, const QStringList &options,
-                                      const QString &netns)
+bool FtpServerProcess::startPyftpdlib(const QString &address, const QStringList &options)
 {
-    QStringList command = QStringList {QStringLiteral(QVTPX_SOURCE_DIR "/tools/ftpserver.py"),
-                                       path("root"),
-                                       "--address",
-                                       address,
-                                       "--log",
-                                       path("commands")}
-        + options;
-    if (!netns.isEmpty())
-        command = QStringList {"ip", "netns", "exec", netns} + command;
-    start(command);
-
-    QByteArray output;
-    const bool ready = QTest::qWaitFor(
-        [&] {
-            output += process.readAllStandardOutput();
-            return output.contains("ready\n") || process.state() == QProcess::NotRunning;
-        },
-        10000);
-    if (!ready || process.state() == QProcess::NotRunning) {
-        error = "the FTP server script did not start";
-        return false;
-    }
-    return true;
-}
-
-// Should the test itself die, the kernel kills its servers too.
-void FtpServerProcess::start(const QStringList &command)
-{
-    process.start("setpriv", QStringList {"--pdeathsig", "KILL", "--"} + command);
+    return start(QStringList {QVTPX_SOURCE_DIR "/tools/ftpserver.py", path("root"), "--address", address,
+                              "--log", path("commands")}
+                     + options,
+                 address);
 }
 
 // vsftpd leaves its session processes running when it is killed, so it runs
@@ -75,32 +48,42 @@ void FtpServerProcess::start(const QStringList &command)
 // unshare kills that shell and with it every process of the namespace.
 bool FtpServerProcess::startVsftpd(const QString &address)
 {
-    const QString config = QString::fromLatin1(vsftpdConfig).arg(address, path("root"), path("empty"));
-    if (!writeFile(path("vsftpd.conf"), config.toLatin1())) {
-        error = "cannot write the vsftpd configuration";
+    QFile config(path("vsftpd.conf"));
+    if (!config.open(QIODevice::WriteOnly)
+        || config.write(
+               QString::fromLatin1(vsftpdConfig).arg(address, path("root"), path("empty")).toLatin1())
+            < 0)
         return false;
-    }
+    config.close();
     ownedByFtpUser = true;
-    if (QFile::exists(path("root/vtpx_domo")))
-        setFile(file());
-    start({"unshare", "--pid", "--fork", "--kill-child", "sh", "-c", "vsftpd \"$0\" 0>&2 & wait",
-           path("vsftpd.conf")});
-    if (!process.waitForStarted() || !waitUntilReady(address)) {
-        error = "vsftpd did not start";
-        return false;
-    }
-    return true;
+    setFile(file());
+    return start({"unshare", "--pid", "--fork", "--kill-child", "sh", "-c", "vsftpd \"$0\" 0>&2 & wait",
+                  path("vsftpd.conf")},
+                 address);
 }
 
-bool FtpServerProcess::waitUntilReady(const QString &address)
+// Should the test itself die, the kernel kills its server too. Ready once
+// it says so (the script), or accepts connections on port 21 (vsftpd).
+bool FtpServerProcess::start(const QStringList &command, const QString &address)
 {
-    return QTest::qWaitFor(
+    process.start("setpriv", QStringList {"--pdeathsig", "KILL", "--"} + command);
+    process.waitForStarted();
+    const bool script = command.first().endsWith(".py");
+    const bool ready = QTest::qWaitFor(
         [&] {
+            if (process.state() == QProcess::NotRunning)
+                return true;
+            if (script)
+                return process.canReadLine();
             QTcpSocket probe;
             probe.connectToHost(address, 21);
             return probe.waitForConnected(100);
         },
         10000);
+    if (ready && process.state() == QProcess::Running)
+        return true;
+    error = command.value(0) + " did not start";
+    return false;
 }
 
 void FtpServerProcess::stop()
@@ -113,30 +96,21 @@ void FtpServerProcess::stop()
 
 QByteArray FtpServerProcess::file() const
 {
-    QFile file(path("root/vtpx_domo"));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return readFile(path("root/vtpx_domo"));
 }
 
 void FtpServerProcess::setFile(const QByteArray &contents)
 {
-    writeFile(path("root/vtpx_domo"), contents);
-    if (ownedByFtpUser) {
-        const passwd *ftp = getpwnam("ftp");
-        if (ftp
-            && chown(QFile::encodeName(path("root/vtpx_domo")).constData(), ftp->pw_uid, ftp->pw_gid) != 0)
-            qWarning("cannot give vtpx_domo to the ftp user");
-    }
-}
-
-void FtpServerProcess::removeFile()
-{
-    QFile::remove(path("root/vtpx_domo"));
+    QFile file(path("root/vtpx_domo"));
+    if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size())
+        qWarning("cannot write vtpx_domo");
+    file.close();
+    const passwd *ftp = ownedByFtpUser ? getpwnam("ftp") : nullptr;
+    if (ftp && chown(QFile::encodeName(file.fileName()).constData(), ftp->pw_uid, ftp->pw_gid) != 0)
+        qWarning("cannot give vtpx_domo to the ftp user");
 }
 
 QStringList FtpServerProcess::commands() const
 {
-    QFile file(path("commands"));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromLatin1(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    return QString::fromLatin1(readFile(path("commands"))).split('\n', Qt::SkipEmptyParts);
 }

@@ -2,7 +2,6 @@
 #define FTPSERVERPROCESS_H
 
 #include <QProcess>
-#include <QStringList>
 #include <QTemporaryDir>
 
 // A real FTP server playing the module, started by a test and stopped by PID
@@ -14,22 +13,20 @@ public:
     FtpServerProcess();
     ~FtpServerProcess() { stop(); }
 
-    // options: the script's, e.g. {"--read-only"}; netns: where to run it.
-    bool startPyftpdlib(const QString &address, const QStringList &options = {},
-                        const QString &netns = QString());
+    // options: the script's, e.g. {"--read-only"}.
+    bool startPyftpdlib(const QString &address, const QStringList &options = {});
     bool startVsftpd(const QString &address);
     void stop();
     QString errorString() const { return error; }
 
     QByteArray file() const;
     void setFile(const QByteArray &contents);
-    void removeFile();
+    void removeFile() { QFile::remove(path("root/vtpx_domo")); }
     // The commands the pyftpdlib script has received, in order.
     QStringList commands() const;
 
 private:
-    void start(const QStringList &command);
-    bool waitUntilReady(const QString &address);
+    bool start(const QStringList &command, const QString &address);
     QString path(const char *name) const { return dir.filePath(QString::fromLatin1(name)); }
 
     QTemporaryDir dir;

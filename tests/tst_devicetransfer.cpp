@@ -1,9 +1,6 @@
 #include "ftpreply.h"
 #include "ftpserverprocess.h"
-#include "logcapture.h"
-#include "messageboxcatcher.h"
 #include "windowdriver.h"
-#include "windowinternals.h"
 
 #include <QtNetwork>
 #include <QtTest>
@@ -153,7 +150,7 @@ void tst_DeviceTransfer::transfer()
     typeAddress(window, address);
     setControlState(window, "2/42/7/0010");
     const QByteArray generated = WindowInternals::buildParameterFile(*window);
-    MessageBoxCatcher boxes(window->findChild<QStatusBar *>());
+    MessageBoxCatcher boxes(window);
     LogCapture log;
 
     const bool read = operation == "read";

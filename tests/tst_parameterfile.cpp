@@ -1,6 +1,4 @@
-#include "logcapture.h"
 #include "windowdriver.h"
-#include "windowinternals.h"
 
 #include <QtTest>
 #include <QtWidgets>

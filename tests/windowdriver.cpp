@@ -1,18 +1,12 @@
 #include "windowdriver.h"
 
-#include <QCheckBox>
-#include <QLineEdit>
-#include <QNetworkAccessManager>
-#include <QNetworkInterface>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QSlider>
-#include <QSpinBox>
-#include <QStatusBar>
-#include <QTest>
+#include <QtNetwork>
+#include <QtTest>
+#include <QtWidgets>
 
 namespace {
 const char *const menuBoxes[] = {"chkBlMenu", "chkSimulMenu", "chkTimeMenu", "chkNetworkMenu"};
+LogCapture *currentLog = nullptr;
 
 QRadioButton *rebootButton(const QWidget *window, int mode)
 {
@@ -40,26 +34,16 @@ QString controlState(const QWidget *window)
 void setControlState(QWidget *window, const QString &state)
 {
     const QStringList parts = state.split('/');
-    if (parts[0] == "-") {
-        for (int mode = 0; mode < 4; ++mode) {
-            QRadioButton *button = rebootButton(window, mode);
-            button->setAutoExclusive(false);
-            button->setChecked(false);
-            button->setAutoExclusive(true);
-        }
-    } else {
-        rebootButton(window, parts[0].toInt())->setChecked(true);
+    for (int mode = 0; mode < 4; ++mode) {
+        QRadioButton *button = rebootButton(window, mode);
+        button->setAutoExclusive(false); // so that "-" can uncheck them all
+        button->setChecked(parts[0] == QString::number(mode));
+        button->setAutoExclusive(true);
     }
     window->findChild<QSlider *>("sliderBlVal")->setValue(parts[1].toInt());
     window->findChild<QSpinBox *>("spinBoxBlTime")->setValue(parts[2].toInt());
     for (int i = 0; i < 4; ++i)
         window->findChild<QCheckBox *>(menuBoxes[i])->setChecked(parts[3][i] == '1');
-}
-
-bool inIsolatedNetworkNamespace()
-{
-    const auto interfaces = QNetworkInterface::allInterfaces();
-    return interfaces.size() == 1 && (interfaces.first().flags() & QNetworkInterface::IsLoopBack);
 }
 
 void typeAddress(QWidget *window, const QString &address)
@@ -80,4 +64,55 @@ QString statusText(const QWidget *window)
 int transfersInFlight(const QWidget *window)
 {
     return window->findChildren<QNetworkAccessManager *>().size();
+}
+
+bool inIsolatedNetworkNamespace()
+{
+    const auto interfaces = QNetworkInterface::allInterfaces();
+    return interfaces.size() == 1 && (interfaces.first().flags() & QNetworkInterface::IsLoopBack);
+}
+
+void MessageBoxCatcher::timerEvent(QTimerEvent *)
+{
+    auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+    if (!box || !box->isVisible())
+        return;
+    boxes << Box {box->icon(), box->windowTitle(), box->text(), window ? statusText(window) : QString()};
+    box->button(QMessageBox::Ok)->click();
+}
+
+LogCapture::LogCapture() : previous(qInstallMessageHandler(handler))
+{
+    currentLog = this;
+}
+
+LogCapture::~LogCapture()
+{
+    qInstallMessageHandler(previous);
+    currentLog = nullptr;
+}
+
+// Only the program's own messages carry a source file: Qt's are passed on.
+void LogCapture::handler(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (!context.file)
+        return currentLog->previous(type, context, message);
+    currentLog->printed << qFormatLogMessage(type, context, message);
+    currentLog->types << type;
+}
+
+QStringList LogCapture::messages() const
+{
+    static const char *const levels[] = {"debug", "warning", "critical", "fatal", "info"};
+    QStringList result;
+    for (int i = 0; i < printed.size(); ++i)
+        result << QString(levels[types[i]]) + ": " + printed[i].mid(printed[i].indexOf(" - ") + 3);
+    return result;
+}
+
+QString LogCapture::quoted(const QString &text)
+{
+    QString result;
+    QDebug(&result).nospace() << text;
+    return result;
 }

@@ -1,25 +1,66 @@
 #ifndef WINDOWDRIVER_H
 #define WINDOWDRIVER_H
 
-#include <QString>
+#include "windowinternals.h"
 
-class QWidget;
+#include <QMessageBox>
+#include <QStringList>
 
-// The state of the window's parameter controls as "arm/level/timeout/menus",
-// e.g. "3/80/120/0000" for the defaults; the arm is "-" when no auto-reboot
+// What a user does with the window, and what the tests look at. The state
+// of the parameter controls reads "arm/level/timeout/menus", e.g.
+// "3/80/120/0000" for the defaults; the arm is "-" when no auto-reboot
 // button is checked, and the menus are the four boxes in form order.
 QString controlState(const QWidget *window);
 void setControlState(QWidget *window, const QString &state);
-
-// What a user does with the window, and what the tests look at.
 void typeAddress(QWidget *window, const QString &address);
 void clickButton(QWidget *window, const char *objectName);
 QString statusText(const QWidget *window);
 // Transfers whose completion has not yet released their network manager.
 int transfersInFlight(const QWidget *window);
-
-// True when this process has a network namespace of its own holding only a
+// True in a network namespace of this process's own that holds only a
 // loopback interface, as the CTest commands of the transfer tests give it.
 bool inIsolatedNetworkNamespace();
+
+// Closes, as a user would with its Ok button, every modal message box that
+// opens while the catcher lives, and remembers what each one said and what
+// the status bar said meanwhile.
+class MessageBoxCatcher : public QObject
+{
+public:
+    struct Box
+    {
+        QMessageBox::Icon icon;
+        QString title, text, statusWhileOpen;
+    };
+    explicit MessageBoxCatcher(const QWidget *window = nullptr) : window(window) { startTimer(10); }
+    QList<Box> boxes;
+
+protected:
+    void timerEvent(QTimerEvent *) override;
+
+private:
+    const QWidget *window;
+};
+
+// Records the program's own log messages while it lives, each as printed
+// through the message pattern.
+class LogCapture
+{
+public:
+    LogCapture();
+    ~LogCapture();
+    Q_DISABLE_COPY(LogCapture)
+    // Each message as "level: text", the text being what follows " - ".
+    QStringList messages() const;
+    QStringList lines() const { return printed; }
+    // A text as the logger quotes it.
+    static QString quoted(const QString &text);
+
+private:
+    static void handler(QtMsgType type, const QMessageLogContext &context, const QString &message);
+    QtMessageHandler previous;
+    QStringList printed;
+    QList<QtMsgType> types;
+};
 
 #endif // WINDOWDRIVER_H
