@@ -9,12 +9,6 @@
 
 namespace {
 
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 const char vsftpdConfig[]
     = "listen=YES\nlisten_ipv6=NO\nlisten_address=%1\nbackground=NO\n"
       "anonymous_enable=YES\nno_anon_password=YES\nlocal_enable=NO\nanon_root=%2\n"
@@ -94,9 +88,10 @@ void FtpServerProcess::stop()
     process.waitForFinished();
 }
 
-QByteArray FtpServerProcess::file() const
+QByteArray FtpServerProcess::readFile(const QString &path)
 {
-    return readFile(path("root/vtpx_domo"));
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 void FtpServerProcess::setFile(const QByteArray &contents)
@@ -108,9 +103,4 @@ void FtpServerProcess::setFile(const QByteArray &contents)
     const passwd *ftp = ownedByFtpUser ? getpwnam("ftp") : nullptr;
     if (ftp && chown(QFile::encodeName(file.fileName()).constData(), ftp->pw_uid, ftp->pw_gid) != 0)
         qWarning("cannot give vtpx_domo to the ftp user");
-}
-
-QStringList FtpServerProcess::commands() const
-{
-    return QString::fromLatin1(readFile(path("commands"))).split('\n', Qt::SkipEmptyParts);
 }

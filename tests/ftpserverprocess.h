@@ -19,14 +19,18 @@ public:
     void stop();
     QString errorString() const { return error; }
 
-    QByteArray file() const;
+    QByteArray file() const { return readFile(path("root/vtpx_domo")); }
     void setFile(const QByteArray &contents);
     void removeFile() { QFile::remove(path("root/vtpx_domo")); }
     // The commands the pyftpdlib script has received, in order.
-    QStringList commands() const;
+    QStringList commands() const
+    {
+        return QString(readFile(path("commands"))).split('\n', Qt::SkipEmptyParts);
+    }
 
 private:
     bool start(const QStringList &command, const QString &address);
+    static QByteArray readFile(const QString &path);
     QString path(const char *name) const { return dir.filePath(QString::fromLatin1(name)); }
 
     QTemporaryDir dir;

@@ -9,9 +9,10 @@ namespace {
 const QString salmon = QStringLiteral("QLineEdit {background-color:#FFA07A;}");
 }
 
-// The window as a user meets it: its first state, the address gate, the
-// defaults (quitting is tested on the real executable, executable_in_x11.sh);
-// and what other programs rely on: its slot table and its resources.
+// The window as a user meets it: its first state and the address gate
+// (Restore defaults is clicked in tst_devicetransfer, quitting is tested on
+// the real executable by executable_in_x11.sh); and what other programs rely
+// on: its slot table and its resources.
 class tst_MainWindow : public QObject
 {
     Q_OBJECT
@@ -22,7 +23,6 @@ private slots:
     void firstDisplay();
     void addressGate_data();
     void addressGate();
-    void restoreDefaults();
     void slotTable();
     void resources();
 
@@ -67,7 +67,6 @@ void tst_MainWindow::firstDisplay()
     QCOMPARE(addressStyle(), salmon);
     QVERIFY(moduleControlsEnabled(false));
     QCOMPARE(controlState(window), QString("3/80/120/0000"));
-    QCOMPARE(window->findChild<QSpinBox *>("spinBoxBlTime")->text(), QString("120seconds"));
     QVERIFY(statusText(window).isEmpty());
 }
 
@@ -97,18 +96,6 @@ void tst_MainWindow::addressGate()
     QCOMPARE(edit->text(), text);
     QVERIFY(moduleControlsEnabled(acceptable));
     QCOMPARE(addressStyle(), acceptable ? QString() : salmon);
-}
-
-void tst_MainWindow::restoreDefaults()
-{
-    typeAddress(window, "192.0.2.10");
-    setControlState(window, "1/5/0/1111");
-    window->findChild<QStatusBar *>()->showMessage("something earlier");
-
-    clickButton(window, "butDefaults");
-    QCOMPARE(controlState(window), QString("3/80/120/0000"));
-    QVERIFY(statusText(window).isEmpty());
-    QCOMPARE(window->findChild<QLineEdit *>("lineEditIP")->text(), QString("192.0.2.10"));
 }
 
 // Six private slots, and moc registers the network slots' argument type
