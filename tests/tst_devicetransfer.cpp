@@ -127,8 +127,6 @@ void tst_DeviceTransfer::transfer_data()
     }
     row("read: empty file", "pyftpdlib", {}, "", "", written);
     row("read: missing file", "pyftpdlib", {}, QByteArray(), "*", written);
-    row("read: over 64 KB", "pyftpdlib", {}, QByteArray(65537, '\n'),
-        "The module's file is larger than 65536 bytes", written);
     row("read: module switched off", "nobody on the LAN", {}, moduleFile, noAnswer, written);
     row("write: read-only server", "pyftpdlib", {"--read-only"}, moduleFile, "*", written);
 }

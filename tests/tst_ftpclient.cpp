@@ -24,10 +24,9 @@ qint64 peakMemoryKiB()
 }
 } // namespace
 
-// The FTP client on its own, against real servers started in this test's
-// network namespace, each told to misbehave in one way. Time limits are
-// shortened to 2 s without an answer and 4 s in all, except in
-// realTimeLimit(), which runs with the product's.
+// The FTP client alone, against real servers in this test's network
+// namespace, each told to misbehave in one way. Time limits are 2 s without
+// an answer and 4 s in all, except in realTimeLimit().
 class tst_FtpClient : public QObject
 {
     Q_OBJECT
@@ -87,7 +86,7 @@ bool tst_FtpClient::waitUntilFinished(QNetworkReply *reply, int seconds)
 }
 
 // options: the server's, separated by '|', or the fixture's: @vsftpd (vsftpd
-// instead of pyftpdlib), @none (no server), @empty and @missing (the file).
+// instead of pyftpdlib), @none (no server), @missing (no file).
 // error: empty for a success; otherwise the start of the reply's error text.
 void tst_FtpClient::transfer_data()
 {
@@ -122,7 +121,6 @@ void tst_FtpClient::transfer_data()
         row(op, "stalls", op == QByteArray("read") ? "--stall-after|RETR" : "--stall-after|STOR", noAnswer,
             E::TimeoutError);
     }
-    row("read", "empty file", "@empty", "", E::NoError);
     row("read", "missing file", "@missing", "The module has no file vtpx_domo: 550 ",
         E::ContentNotFoundError);
     row("read", "endless file", "--endless-file|--answer|SIZE=502 No.", tooLarge, E::UnknownContentError);
@@ -149,8 +147,6 @@ void tst_FtpClient::transfer()
     QStringList serverOptions = options.split('|', Qt::SkipEmptyParts);
     if (serverOptions.removeAll("@missing"))
         server->removeFile();
-    if (serverOptions.removeAll("@empty"))
-        server->setFile("");
     const QByteArray before = server->file();
     QString address = "127.0.0.3"; // nothing listens there
     if (serverOptions.removeAll("@vsftpd"))

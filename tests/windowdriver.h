@@ -6,10 +6,9 @@
 #include <QMessageBox>
 #include <QStringList>
 
-// What a user does with the window, and what the tests look at. The state
-// of the parameter controls reads "arm/level/timeout/menus", e.g.
-// "3/80/120/0000" for the defaults; the arm is "-" when no auto-reboot
-// button is checked, and the menus are the four boxes in form order.
+// What a user does with the window, and what the tests look at. A state of
+// the controls reads "arm/level/timeout/menus", e.g. "3/80/120/0000" for the
+// defaults ("-": no arm checked; the menu boxes in form order).
 QString controlState(const QWidget *window);
 void setControlState(QWidget *window, const QString &state);
 void typeAddress(QWidget *window, const QString &address);
@@ -17,13 +16,11 @@ void clickButton(QWidget *window, const char *objectName);
 QString statusText(const QWidget *window);
 // Transfers whose completion has not yet released their network manager.
 int transfersInFlight(const QWidget *window);
-// True in a network namespace of this process's own that holds only a
-// loopback interface, as the CTest commands of the transfer tests give it.
+// True in a network namespace of the test's own with only loopback.
 bool inIsolatedNetworkNamespace();
 
-// Closes, as a user would with its Ok button, every modal message box that
-// opens while the catcher lives, and remembers what each one said and what
-// the status bar said meanwhile.
+// Closes with Ok every modal message box that opens while it lives, and
+// keeps what each said and what the status bar said meanwhile.
 class MessageBoxCatcher : public QObject
 {
 public:
@@ -42,8 +39,7 @@ private:
     const QWidget *window;
 };
 
-// Records the program's own log messages while it lives, each as printed
-// through the message pattern.
+// Records the program's own log messages, as printed, while it lives.
 class LogCapture
 {
 public:
