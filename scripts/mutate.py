@@ -54,6 +54,17 @@ MUTANTS = {
     "reply size unbounded": ("ftpprotocol.cpp", "if (pendingSize > maxReplySize)",
                              "if (pendingSize > maxReplySize * 4096)"),
     "passive port misread": ("ftpprotocol.cpp", "numbers[4] * 256 + numbers[5]", "numbers[4] * 255 + numbers[5]"),
+    "status kept at a refused write": ("devicetransfer.cpp", "    if (transferInFlight)\n        return;\n"
+                                       "    form->statusbar->showMessage(QString(), 0);\n    const QUrl url = buildDeviceUrl();\n"
+                                       "    if (!url.isValid())\n        return;\n\n    form->statusbar->showMessage(\n",
+                                       "    if (transferInFlight)\n        return;\n    const QUrl url = buildDeviceUrl();\n"
+                                       "    if (!url.isValid())\n        return;\n\n    form->statusbar->showMessage(\n"),
+    "address field not coloured": ("qvtpx0xtweaker.cpp", "background-color:#FFA07A;", "background-color:#FFFFFF;"),
+    "defaults keep the status": ("qvtpx0xtweaker.cpp", "    form->statusbar->showMessage(QString(), 0);\n    form->sliderBlVal",
+                                 "    form->sliderBlVal"),
+    "a 120 greeting taken for a refusal": ("ftpreply.cpp", "if (response.code == 120)", "if (response.code == 1200)"),
+    "the data connection to the 227 reply's host": ("ftpreply.cpp", "data->connectToHost(control->peerAddress(), port);",
+                                                    "data->connectToHost(QHostAddress(QStringLiteral(\"127.0.0.9\")), port);"),
 }
 
 
