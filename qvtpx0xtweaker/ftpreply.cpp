@@ -44,17 +44,7 @@ FtpReply::FtpReply(QNetworkAccessManager::Operation operation, const QNetworkReq
     setOperation(operation);
     open(QIODevice::ReadOnly);
 
-    idleTimer.setSingleShot(true);
-    idleTimer.setInterval(idleLimitSeconds * 1000);
-    connect(&idleTimer, &QTimer::timeout, this, [this] {
-        end(TimeoutError, QStringLiteral("No answer from the module for %1 seconds").arg(idleLimitSeconds));
-    });
-    totalTimer.setSingleShot(true);
-    totalTimer.setInterval(totalLimitSeconds * 1000);
-    connect(&totalTimer, &QTimer::timeout, this, [this] {
-        end(TimeoutError, QStringLiteral("The transfer took longer than %1 seconds").arg(totalLimitSeconds));
-    });
-
+    setUpTimers();
     const QString refused = refusal(outgoingData);
     if (!refused.isEmpty()) {
         end(url().scheme() == QLatin1String("ftp") ? ProtocolInvalidOperationError : ProtocolUnknownError,
@@ -74,6 +64,24 @@ FtpReply::FtpReply(QNetworkAccessManager::Operation operation, const QNetworkReq
     idleTimer.start();
     totalTimer.start();
     control->connectToHost(url().host(), quint16(url().port(21)));
+}
+
+// Both limits end the transfer with an error: time without any answer or
+// data byte, and time in all.
+void FtpReply::setUpTimers()
+{
+    idleTimer.setSingleShot(true);
+    idleTimer.setInterval(idleLimitSeconds * 1000);
+    connect(&idleTimer, &QTimer::timeout, this, [this] {
+        end(TimeoutError,
+            QStringLiteral("No answer from the module for %1 seconds").arg(idleTimer.interval() / 1000));
+    });
+    totalTimer.setSingleShot(true);
+    totalTimer.setInterval(totalLimitSeconds * 1000);
+    connect(&totalTimer, &QTimer::timeout, this, [this] {
+        end(TimeoutError,
+            QStringLiteral("The transfer took longer than %1 seconds").arg(totalTimer.interval() / 1000));
+    });
 }
 
 // Why this client does not take the request, or an empty text.

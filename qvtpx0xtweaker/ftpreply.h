@@ -39,6 +39,7 @@ protected:
 private:
     enum class Step { Greeting, User, Password, Type, Size, Passive, DataConnection, Transfer, Ended };
 
+    void setUpTimers();
     bool isDownload() const { return operation() == QNetworkAccessManager::GetOperation; }
     QString refusal(const QIODevice *outgoingData) const;
     void send(const QByteArray &command, Step next);
