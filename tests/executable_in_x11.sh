@@ -22,7 +22,6 @@ unset QT_QPA_PLATFORM
 pids="$pids $!"
 for _ in $(seq 100); do grep -q ready "$work/server.out" 2>/dev/null && break; sleep 0.1; done
 
-passed=0
 for keys in ctrl+q alt+q "127.0.0.1 alt+r ctrl+q"; do
     timeout 30 "$executable" extra --arguments are ignored &
     app=$!
@@ -38,6 +37,5 @@ for keys in ctrl+q alt+q "127.0.0.1 alt+r ctrl+q"; do
     status=0
     wait "$app" || status=$?
     [ "$status" -eq 0 ] || { echo "closing with $keys: exit code $status"; exit 1; }
-    passed=$((passed + 1))
 done
-echo "$passed passed, 0 failed"
+echo "3 passed, 0 failed"

@@ -12,10 +12,6 @@ const QByteArray moduleFile = "[global]\narm=1\nblighlvl=33\nblightout=45\nbackl
 const QString moduleState = "1/33/45/1010";
 const QString noAnswer = "No answer from the module for 2 seconds";
 
-bool ip(const QString &arguments)
-{
-    return QProcess::execute("ip", arguments.split(' ')) == 0;
-}
 } // namespace
 
 // Reads and writes through the window against real FTP servers, in a
@@ -53,9 +49,10 @@ void tst_DeviceTransfer::initTestCase()
 {
     if (!inIsolatedNetworkNamespace())
         QSKIP("needs a network namespace of its own with only loopback: run it through ctest");
-    QVERIFY(ip("link add qvtpx-lan type veth peer name qvtpx-nobody")
-            && ip("addr add 192.0.2.1/24 dev qvtpx-lan") && ip("link set qvtpx-lan up")
-            && ip("link set qvtpx-nobody up"));
+    for (const char *command :
+         {"link add qvtpx-lan type veth peer name qvtpx-nobody", "addr add 192.0.2.1/24 dev qvtpx-lan",
+          "link set qvtpx-lan up", "link set qvtpx-nobody up"})
+        QCOMPARE(QProcess::execute("ip", QString(command).split(' ')), 0);
 }
 
 void tst_DeviceTransfer::init()

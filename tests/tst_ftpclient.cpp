@@ -41,8 +41,15 @@ private slots:
     void realTimeLimit();
 
 private:
-    QNetworkReply *start(const QString &operation, const QString &address = "127.0.0.1");
-    bool waitUntilFinished(QNetworkReply *reply, int seconds = 10);
+    QNetworkReply *start(const QString &operation, const QString &address = "127.0.0.1")
+    {
+        const QNetworkRequest request(QUrl("ftp://anonymous:@" + address + "/vtpx_domo"));
+        return operation == "read" ? manager->get(request) : manager->put(request, &upload);
+    }
+    static bool waitUntilFinished(QNetworkReply *reply, int seconds = 10)
+    {
+        return reply->isFinished() || QSignalSpy(reply, &QNetworkReply::finished).wait(seconds * 1000);
+    }
 
     FtpAccessManager *manager = nullptr;
     FtpServerProcess *server = nullptr;
@@ -72,17 +79,6 @@ void tst_FtpClient::cleanup()
     delete server;
     upload.close();
     FtpReply::setTimeLimitsForTesting(30, 120);
-}
-
-QNetworkReply *tst_FtpClient::start(const QString &operation, const QString &address)
-{
-    const QNetworkRequest request(QUrl("ftp://anonymous:@" + address + "/vtpx_domo"));
-    return operation == "read" ? manager->get(request) : manager->put(request, &upload);
-}
-
-bool tst_FtpClient::waitUntilFinished(QNetworkReply *reply, int seconds)
-{
-    return reply->isFinished() || QSignalSpy(reply, &QNetworkReply::finished).wait(seconds * 1000);
 }
 
 // options: the server's, separated by '|', or the fixture's: @vsftpd (vsftpd

@@ -19,7 +19,7 @@ class tst_MainWindow : public QObject
 
 private slots:
     void init();
-    void cleanup();
+    void cleanup() { delete window; }
     void firstDisplay();
     void addressGate_data();
     void addressGate();
@@ -39,11 +39,6 @@ void tst_MainWindow::init()
     window = new qvtpx0xtweaker;
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window));
-}
-
-void tst_MainWindow::cleanup()
-{
-    delete window;
 }
 
 bool tst_MainWindow::moduleControlsEnabled(bool expected) const
