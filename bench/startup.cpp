@@ -81,11 +81,11 @@ private:
 
 int main(int argc, char *argv[])
 {
+    QApplication application(argc, argv);
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
 #if !defined(BARE) && !defined(LOGO)
     Logo::startDecoding();
 #endif
-    QApplication application(argc, argv);
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
 #if defined(BARE)
     QMainWindow window;
 #elif defined(LOGO)

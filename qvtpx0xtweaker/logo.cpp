@@ -1,7 +1,6 @@
 #include "logo.h"
 
 #include <QImage>
-#include <QThread>
 
 #include <future>
 
@@ -28,9 +27,6 @@ QImage decode()
 
 void Logo::startDecoding()
 {
-    // Qt takes the first thread that uses it for its main thread: make sure
-    // it is this one, not the decoding's, which creates objects first.
-    QThread::currentThread();
     decoding() = std::async(std::launch::async, decode);
 }
 

@@ -5,9 +5,9 @@
 
 int main(int argc, char *argv[])
 {
-    Logo::startDecoding(); // meanwhile, the application and the window are built
     QApplication application(argc, argv);
     QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
+    Logo::startDecoding(); // meanwhile, the window is built
 
     // Locals go in reverse order after exec() has returned its result:
     // the window first, then the application.

@@ -23,10 +23,11 @@ pids="$pids $!"
 for _ in $(seq 100); do grep -q ready "$work/server.out" 2>/dev/null && break; sleep 0.1; done
 
 for keys in ctrl+q alt+q "127.0.0.1 alt+r ctrl+q"; do
-    timeout 30 "$executable" extra --arguments are ignored &
+    timeout 30 "$executable" extra --arguments are ignored 2>"$work/app.log" &
     app=$!
     window=$(timeout 20 xdotool search --sync --onlyvisible --name '^Quorvella2 VTPX02/04 tweaker \(v1\.0\)$' |
-        head -n 1)
+        head -n 1) || true
+    [ -n "$window" ] || { echo "no window before $keys"; cat "$work/app.log"; exit 1; }
     xdotool windowfocus --sync "$window" # no window manager runs to give it the focus
     for key in $keys; do
         case $key in

@@ -31,8 +31,8 @@ FtpServerProcess::FtpServerProcess()
 
 bool FtpServerProcess::startPyftpdlib(const QString &address, const QStringList &options)
 {
-    return start(QStringList {QVTPX_SOURCE_DIR "/tools/ftpserver.py", path("root"), "--address", address,
-                              "--log", path("commands")}
+    return start(QStringList {QStringLiteral(QVTPX_SOURCE_DIR "/tools/ftpserver.py"), path("root"),
+                              "--address", address, "--log", path("commands")}
                      + options,
                  address);
 }

@@ -44,10 +44,11 @@ void tst_MainWindow::init()
 bool tst_MainWindow::moduleControlsEnabled(bool expected) const
 {
     QList<QWidget *> controls;
-    for (QAbstractButton *button : window->findChildren<QAbstractButton *>())
+    const auto buttons = window->findChildren<QAbstractButton *>();
+    for (QAbstractButton *button : buttons)
         controls << button;
     controls << window->findChild<QSlider *>() << window->findChild<QSpinBox *>();
-    for (QWidget *control : controls) {
+    for (QWidget *control : qAsConst(controls)) {
         const bool alwaysUsable = control->objectName() == "butQuit";
         if (control->isEnabled() != (alwaysUsable || expected))
             return false;

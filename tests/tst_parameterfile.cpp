@@ -119,8 +119,8 @@ void tst_ParameterFile::logOfAWholeFile()
                      "warning: line can not be splitted \"x=1=2\"", "warning: Invalid value \"blighlvl=abc\"",
                      "debug: \"blighlvl=abc\"", "warning: Unhandled value for arm \"arm=9\"",
                      "debug: \"arm=9\"", "debug: \"volume=3\""}));
-    QVERIFY2(log.lines().at(2).contains(QRegularExpression("parameterfile\\.cpp:[0-9]+ - \"arm=1\"$")),
-             qPrintable(log.lines().at(2)));
+    static const QRegularExpression source("parameterfile\\.cpp:[0-9]+ - \"arm=1\"$");
+    QVERIFY2(log.lines().at(2).contains(source), qPrintable(log.lines().at(2)));
 }
 
 QTEST_MAIN(tst_ParameterFile)
