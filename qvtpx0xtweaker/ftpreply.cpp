@@ -125,7 +125,7 @@ void FtpReply::readResponses()
         case FtpProtocol::ResponseReader::Incomplete:
             return;
         case FtpProtocol::ResponseReader::Invalid:
-            end(ProtocolFailure, QStringLiteral("The module sent an invalid reply"));
+            failOnInvalidReply();
             return;
         case FtpProtocol::ResponseReader::Complete:
             handleResponse(response);
@@ -169,7 +169,7 @@ void FtpReply::handleResponse(const FtpProtocol::Response &response)
     if (response.code >= 400)
         return failOnServer(ContentOperationNotPermittedError,
                             QStringLiteral("The module refused the transfer"), response);
-    failOnServer(ProtocolFailure, QStringLiteral("The module sent an unexpected reply"), response);
+    failOnUnexpected(response);
 }
 
 void FtpReply::handleLogin(const FtpProtocol::Response &response)
@@ -179,7 +179,7 @@ void FtpReply::handleLogin(const FtpProtocol::Response &response)
     if (step == Step::User && response.code == 331)
         return send("PASS " + url().password().toUtf8(), Step::Password);
     if (response.code < 400)
-        return failOnServer(ProtocolFailure, QStringLiteral("The module sent an unexpected reply"), response);
+        return failOnUnexpected(response);
     failOnServer(AuthenticationRequiredError, QStringLiteral("The module refused the login"), response);
 }
 
@@ -189,14 +189,13 @@ void FtpReply::handleSize(const FtpProtocol::Response &response)
     if (response.code == 213) {
         announced = FtpProtocol::fileSize(response.text);
         if (announced < 0)
-            return end(ProtocolFailure, QStringLiteral("The module sent an invalid reply"));
+            return failOnInvalidReply();
         if (announced > maxFileSize)
-            return end(UnknownContentError,
-                       QStringLiteral("The module's file is larger than %1 bytes").arg(maxFileSize));
+            return failOnFileSize();
         setHeader(QNetworkRequest::ContentLengthHeader, announced);
         emit metaDataChanged();
     } else if (response.code < 400) {
-        return failOnServer(ProtocolFailure, QStringLiteral("The module sent an unexpected reply"), response);
+        return failOnUnexpected(response);
     }
     send("PASV", Step::Passive);
 }
@@ -219,7 +218,7 @@ void FtpReply::handleTransfer(const FtpProtocol::Response &response)
         return endIfTransferDone();
     }
     if (response.code < 400)
-        return failOnServer(ProtocolFailure, QStringLiteral("The module sent an unexpected reply"), response);
+        return failOnUnexpected(response);
     if (!isDownload())
         return failOnServer(ContentAccessDenied, QStringLiteral("The module refused the write"), response);
     if (response.code == 550)
@@ -233,7 +232,7 @@ void FtpReply::handleTransfer(const FtpProtocol::Response &response)
 void FtpReply::openDataConnection(quint16 port)
 {
     if (port == 0)
-        return end(ProtocolFailure, QStringLiteral("The module sent an invalid reply"));
+        return failOnInvalidReply();
     step = Step::DataConnection;
     data = new QTcpSocket(this);
     data->setProxy(QNetworkProxy::NoProxy);
@@ -261,8 +260,7 @@ void FtpReply::receiveFileData()
         return;
     stillAlive();
     if (file.size() + bytes.size() > maxFileSize)
-        return end(UnknownContentError,
-                   QStringLiteral("The module's file is larger than %1 bytes").arg(maxFileSize));
+        return failOnFileSize();
     file += bytes;
     emit downloadProgress(file.size(), announced);
 }
@@ -304,6 +302,21 @@ void FtpReply::endIfTransferDone()
 void FtpReply::failOnServer(NetworkError code, const QString &what, const FtpProtocol::Response &response)
 {
     end(code, what + QStringLiteral(": ") + shown(response));
+}
+
+void FtpReply::failOnUnexpected(const FtpProtocol::Response &response)
+{
+    failOnServer(ProtocolFailure, QStringLiteral("The module sent an unexpected reply"), response);
+}
+
+void FtpReply::failOnInvalidReply()
+{
+    end(ProtocolFailure, QStringLiteral("The module sent an invalid reply"));
+}
+
+void FtpReply::failOnFileSize()
+{
+    end(UnknownContentError, QStringLiteral("The module's file is larger than %1 bytes").arg(maxFileSize));
 }
 
 void FtpReply::failOnSocket(const QTcpSocket *socket)

@@ -54,6 +54,9 @@ private:
     void dataConnectionClosed();
     void endIfTransferDone();
     void failOnServer(NetworkError code, const QString &what, const FtpProtocol::Response &response);
+    void failOnUnexpected(const FtpProtocol::Response &response);
+    void failOnInvalidReply();
+    void failOnFileSize();
     void failOnSocket(const QTcpSocket *socket);
     void end(NetworkError code = NoError, const QString &text = QString());
     void emitFinished();
