@@ -15,12 +15,14 @@ std::future<QImage> &decoding()
 }
 
 // What the label would get from QPixmap(path): the decoded image, already
-// in the pixel format that a pixmap with alpha takes.
+// in the pixel format that a pixmap with alpha takes. Converted in place, so
+// that the 3.6 MB of pixels are never held twice.
 QImage decode()
 {
-    const QImage image(QString::fromLatin1(logoPath));
-    return image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
-                                                         : QImage::Format_RGB32);
+    QImage image(QString::fromLatin1(logoPath));
+    const QImage::Format format = image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                          : QImage::Format_RGB32;
+    return std::move(image).convertToFormat(format);
 }
 
 } // namespace

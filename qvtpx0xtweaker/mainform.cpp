@@ -78,10 +78,13 @@ void MainForm::buildForm(QMainWindow *window)
     window->setStatusBar(statusbar);
 
     setFormTexts(window);
-    // Last, so that a logo decoding in the background has the longest time.
-    label->setPixmap(Logo::pixmap());
     QObject::connect(butQuit, SIGNAL(clicked()), window, SLOT(close()));
     QMetaObject::connectSlotsByName(window);
+}
+
+void MainForm::showLogo()
+{
+    label->setPixmap(Logo::pixmap());
 }
 
 void MainForm::buildHeader()

@@ -62,6 +62,7 @@ struct MainForm
 
     void buildForm(QMainWindow *window);
     void setFormTexts(QMainWindow *window);
+    void showLogo();
 
 private:
     void buildHeader();

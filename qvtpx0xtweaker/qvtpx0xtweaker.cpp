@@ -9,6 +9,7 @@
 #include <QIcon>
 #include <QLineEdit>
 #include <QNetworkAccessManager>
+#include <QPixmap>
 #include <QRadioButton>
 #include <QRegExp>
 #include <QRegExpValidator>
@@ -36,7 +37,10 @@ qvtpx0xtweaker::qvtpx0xtweaker(QWidget *parent)
     auto *quitAction = new QAction(this);
     qSetMessagePattern(QStringLiteral("%{file}:%{line} - %{message}"));
     form->buildForm(this);
-    setWindowIcon(QIcon(QStringLiteral(":/winico")));
+    // Read as what it is: a QIcon given the path would first look its type
+    // up in the MIME database (the name has no suffix), at a cost in
+    // start-up time and memory.
+    setWindowIcon(QIcon(QPixmap(QStringLiteral(":/winico"), "ico")));
     setWindowTitle(QStringLiteral("%1 (v%2)")
                        .arg(QStringLiteral("Quorvella2 VTPX02/04 tweaker")) // clazy:exclude=qstring-arg
                        .arg(QCoreApplication::applicationVersion()));
@@ -48,6 +52,10 @@ qvtpx0xtweaker::qvtpx0xtweaker(QWidget *parent)
     on_lineEditIP_textChanged(QString());
     on_butDefaults_clicked();
     adjustSize();
+    // Last, so that the logo's decoding in the background has the longest
+    // time: its label has a fixed size, so the window's size does not
+    // depend on it.
+    form->showLogo();
 }
 
 qvtpx0xtweaker::~qvtpx0xtweaker()
