@@ -20,8 +20,8 @@ std::future<QImage> &decoding()
 QImage decode()
 {
     QImage image(QString::fromLatin1(logoPath));
-    const QImage::Format format = image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
-                                                          : QImage::Format_RGB32;
+    const QImage::Format format
+        = image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
     return std::move(image).convertToFormat(format);
 }
 

@@ -59,7 +59,7 @@ bool tst_MainWindow::moduleControlsEnabled(bool expected) const
 void tst_MainWindow::firstDisplay()
 {
     QCOMPARE(window->windowTitle(), QString("Quorvella2 VTPX02/04 tweaker (v1.0)"));
-    QCOMPARE(window->windowIcon().availableSizes(), QList<QSize>{QSize(37, 48)});
+    QCOMPARE(window->windowIcon().availableSizes(), QList<QSize> {QSize(37, 48)});
     QCOMPARE(window->findChild<QLabel *>("label")->pixmap(Qt::ReturnByValue).size(), QSize(2190, 416));
     QCOMPARE(addressStyle(), salmon);
     QVERIFY(moduleControlsEnabled(false));
