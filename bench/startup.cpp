@@ -21,6 +21,7 @@
 #include <ctime>
 
 #if !defined(BARE) && !defined(LOGO)
+#include "fontconfigwarmup.h"
 #include "logo.h"
 #include "qvtpx0xtweaker.h"
 #endif
@@ -81,10 +82,14 @@ private:
 
 int main(int argc, char *argv[])
 {
+#if !defined(BARE) && !defined(LOGO)
+    FontConfigWarmUp fonts;
+#endif
     QApplication application(argc, argv);
     QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
 #if !defined(BARE) && !defined(LOGO)
     Logo::startDecoding();
+    fonts.finish();
 #endif
 #if defined(BARE)
     QMainWindow window;

@@ -9,7 +9,7 @@
 # its service is disabled, now and for every boot.
 set -eu
 
-packages="cmake g++ make qtbase5-dev python3-pyftpdlib iproute2"
+packages="cmake g++ make qtbase5-dev libfontconfig-dev python3-pyftpdlib iproute2"
 if [ "${1:-test}" != run ]; then
     packages="$packages vsftpd util-linux
         xvfb xdotool binutils-mingw-w64-x86-64
