@@ -26,6 +26,7 @@ MUTANTS = {
                                "spinBoxBlTime->setValue(121);"),
     "wrong default reboot mode": ("qvtpx0xtweaker.cpp", "form->radArm3->setChecked(true);",
                                   "form->radArm2->setChecked(true);"),
+    "logo never shown": ("qvtpx0xtweaker.cpp", "    form->showLogo();", "    // form->showLogo();"),
     "time-out read into the level": ("parameterfile.cpp", "{\"blightout\", [&](int n) { form->spinBoxBlTime",
                                      "{\"blightout\", [&](int n) { form->sliderBlVal"),
     "line with two '=' accepted": ("parameterfile.cpp", "if (parts.size() != 2) {", "if (parts.size() < 2) {"),
