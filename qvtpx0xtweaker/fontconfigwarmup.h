@@ -8,8 +8,8 @@
 // font, on the GUI thread. This reads it on a thread of its own while the
 // application object is made. It touches nothing of Qt, so it may start
 // before the application object exists; fontconfig keeps one configuration
-// per process and loads it thread-safely. It is built where Qt reads fonts
-// through fontconfig (Unix but macOS), not on Windows or macOS.
+// per process and loads it thread-safely. It is built on the Unix systems
+// other than macOS, where Qt reads its fonts through fontconfig.
 class FontConfigWarmUp
 {
 public:
