@@ -62,6 +62,7 @@ struct MainForm
 
     void buildForm(QMainWindow *window);
     void setFormTexts(QMainWindow *window);
+    // The logo's pixmap; the window sets it last, once it has sized itself.
     void showLogo();
 
 private:
