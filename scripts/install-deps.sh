@@ -4,9 +4,10 @@
 #   install-deps.sh        also the tests and the gates of CI (the default)
 # Runs as root, or through sudo where there is one.
 #
-# The tests start their own vsftpd in a network namespace; the system's copy
-# must never run as a service: it is installed without being started, and
-# its service is disabled, now and for every boot.
+# It changes no service that was there before. The tests start their own
+# vsftpd in a network namespace, so when this script installs vsftpd, that
+# copy is neither started nor enabled; a vsftpd that was already installed
+# is left exactly as it was.
 set -eu
 
 packages="cmake g++ make qtbase5-dev libfontconfig-dev python3-pyftpdlib iproute2"
@@ -14,7 +15,7 @@ if [ "${1:-test}" != run ]; then
     packages="$packages vsftpd util-linux
         xvfb xdotool binutils-mingw-w64-x86-64
         clang-14 libclang-rt-14-dev clang-tidy-14 clang-format-14 cppcheck clazy
-        dpkg-dev file desktop-file-utils"
+        dpkg-dev file desktop-file-utils lintian"
 fi
 
 as_root=
@@ -25,25 +26,29 @@ for package in $packages; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
         missing="$missing $package"
 done
-if [ -n "$missing" ]; then
-    echo "Installing:$missing"
-    # While policy-rc.d answers 101, no package starts a service.
-    policy=
-    if [ ! -e /usr/sbin/policy-rc.d ]; then
-        policy=/usr/sbin/policy-rc.d
-        printf '#!/bin/sh\nexit 101\n' | $as_root tee "$policy" >/dev/null
-        $as_root chmod 755 "$policy"
-        trap '$as_root rm -f "$policy"' EXIT
-    fi
-    $as_root apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $as_root apt-get install -y -qq --no-install-recommends $missing
-fi
+[ -n "$missing" ] || exit 0
+echo "Installing:$missing"
 
-if dpkg-query -W -f='${Status}' vsftpd 2>/dev/null | grep -q "install ok installed"; then
-    if [ -d /run/systemd/system ]; then
-        $as_root systemctl disable --now --quiet vsftpd.service
-    elif command -v systemctl >/dev/null; then
-        $as_root systemctl disable --quiet vsftpd.service
+# While this policy is in place, no package may start vsftpd; every other
+# service is handled as it would be without it. An existing policy is the
+# machine's own: it stays, and decides.
+policy=
+if [ ! -e /usr/sbin/policy-rc.d ]; then
+    policy=/usr/sbin/policy-rc.d
+    printf '#!/bin/sh\ncase "$1" in vsftpd) exit 101 ;; esac\nexit 0\n' | $as_root tee "$policy" >/dev/null
+    $as_root chmod 755 "$policy"
+    trap '$as_root rm -f "$policy"' EXIT
+fi
+$as_root apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $as_root apt-get install -y -qq --no-install-recommends $missing
+
+# vsftpd's own installation enables its service for the next boot; this
+# copy is only for the tests.
+case " $missing " in
+*" vsftpd "*)
+    if command -v systemctl >/dev/null; then
+        $as_root systemctl disable --quiet vsftpd.service 2>/dev/null || true
     fi
     $as_root update-rc.d vsftpd disable >/dev/null 2>&1 || true
-fi
+    ;;
+esac

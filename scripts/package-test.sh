@@ -1,5 +1,6 @@
 #!/bin/sh
-# Builds the Debian package, installs it with apt on this machine, starts the
+# Builds the Debian package, checks it with lintian (no error, no
+# warning), installs it with apt on this machine, starts the
 # installed program in a real X server, waits for its window, quits it, and
 # removes the package again. Needs root.
 set -eu
@@ -11,6 +12,11 @@ cmake --build build-package -j"$(nproc)"
 package=$(ls "$PWD"/build-package/qvtpx0xtweaker_*.deb)
 echo "package: $package"
 dpkg-deb --field "$package" Depends
+# (lintian's warning that it runs as root is left out: it only reads the package)
+lint=0
+lintian --fail-on error,warning "$package" >build-package/lintian.log 2>&1 || lint=$?
+grep -v 'running with root privileges' build-package/lintian.log || true
+[ "$lint" -eq 0 ] || { echo "lintian found errors or warnings"; exit 1; }
 
 removed=no
 remove() {
@@ -19,7 +25,8 @@ remove() {
 trap remove EXIT
 DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$package" >/dev/null
 for file in /usr/bin/qvtpx0xtweaker /usr/share/applications/qvtpx0xtweaker.desktop \
-    /usr/share/icons/hicolor/48x48/apps/qvtpx0xtweaker.png /usr/share/doc/qvtpx0xtweaker/copyright; do
+    /usr/share/icons/hicolor/48x48/apps/qvtpx0xtweaker.png /usr/share/doc/qvtpx0xtweaker/copyright \
+    /usr/share/doc/qvtpx0xtweaker/changelog.gz /usr/share/man/man1/qvtpx0xtweaker.1.gz; do
     [ -f "$file" ] || { echo "not installed: $file"; exit 1; }
 done
 

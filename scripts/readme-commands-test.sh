@@ -1,26 +1,53 @@
 #!/bin/sh
-# The README's two commands as a newcomer meets them: after install-deps.sh
-# no FTP server is enabled or listening on this machine, and run.sh, in a
-# network namespace and an X server of its own, starts the simulated
-# module, a read through the window succeeds, and after Ctrl+Q run.sh exits
-# 0 with no temporary folder or process left. Needs root.
+# The README's two commands as a newcomer meets them. install-deps.sh leaves
+# a vsftpd service enabled or disabled as it found it, and no FTP server
+# listening. run.sh, in an X server of this test's own, starts the
+# simulated module, a read through the window succeeds, and after Ctrl+Q
+# run.sh exits 0 with no temporary folder or process left: as root, in a
+# network namespace of the test's own, and as an ordinary user (an account
+# the test makes and removes). Needs root.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
-enabled=$(ls /etc/systemd/system/*.wants/vsftpd.service /etc/rc[2-5].d/S*vsftpd 2>/dev/null || true)
-[ -z "$enabled" ] || { echo "vsftpd is enabled as a service: $enabled"; exit 1; }
-listening=$(ss -Hltn 'sport = :21')
-[ -z "$listening" ] || { echo "an FTP server listens: $listening"; exit 1; }
-
 if [ "${1:-}" != --inside ]; then
+    # A vsftpd the machine's owner enabled, or disabled, stays so.
+    vsftpd_enabled() {
+        ls /etc/systemd/system/*.wants/vsftpd.service /etc/rc[2-5].d/S*vsftpd >/dev/null 2>&1
+    }
+    vsftpd_set() {
+        if command -v systemctl >/dev/null; then
+            systemctl "$1" --quiet vsftpd.service 2>/dev/null
+        else
+            update-rc.d vsftpd "$1" >/dev/null 2>&1
+        fi
+    }
+    was=disable
+    vsftpd_enabled && was=enable
+    trap 'vsftpd_set $was' EXIT
+    for state in enable disable; do
+        vsftpd_set $state
+        scripts/install-deps.sh run
+        scripts/install-deps.sh
+        now=disable
+        vsftpd_enabled && now=enable
+        [ "$now" = $state ] || { echo "install-deps.sh changed vsftpd's service from ${state}d to ${now}d"; exit 1; }
+    done
+    vsftpd_set $was
+    trap - EXIT
+    listening=$(ss -Hltn 'sport = :21')
+    [ -z "$listening" ] || { echo "an FTP server listens: $listening"; exit 1; }
     exec unshare -n sh -c 'ip link set lo up && exec "$0" --inside' "$0"
 fi
 
 work=$(mktemp -d)
+chmod 755 "$work"
 xvfb=
+user=qvtpx-newcomer
 cleanup() {
     [ -z "$xvfb" ] || { kill "$xvfb" 2>/dev/null || true; }
+    pkill -KILL -u "$user" 2>/dev/null || true
+    userdel -r "$user" 2>/dev/null || true
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -30,25 +57,53 @@ for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(cat "$work/display")"
 unset QT_QPA_PLATFORM
 
-mkdir "$work/tmp" "$work/runtime"
-chmod 700 "$work/runtime"
-XDG_RUNTIME_DIR="$work/runtime" TMPDIR="$work/tmp" scripts/run.sh >"$work/run.log" 2>&1 &
-run=$!
-window=$(timeout 120 xdotool search --sync --onlyvisible --name '^Quorvella2 VTPX02/04 tweaker' | head -n 1)
-xdotool windowfocus --sync "$window"
-xdotool type --delay 20 127.0.0.1
-xdotool key --clearmodifiers alt+r
-for _ in $(seq 100); do grep -q ftpDownloadFinish "$work/run.log" && break; sleep 0.1; done
-xdotool key --clearmodifiers ctrl+q
-status=0
-wait "$run" || status=$?
+fail() {
+    echo "$1"
+    cat "$work/run.log"
+    exit 1
+}
 
-fail() { echo "$1"; cat "$work/run.log"; exit 1; }
-grep -q 'A simulated module serves' "$work/run.log" || fail "run.sh started no simulated module"
-grep -q 'ftpDownloadFinish true' "$work/run.log" || fail "no read finished"
-! grep -q 'Error occurs' "$work/run.log" || fail "the read failed"
-grep -q 'blighlvl=80' "$work/run.log" || fail "the read applied nothing"
-[ "$status" -eq 0 ] || fail "run.sh exited $status"
-[ -z "$(ls -A "$work/tmp")" ] || fail "run.sh left $(ls -A "$work/tmp")"
-! pgrep -f "$work/tmp" >/dev/null || fail "run.sh left its module running"
+# Runs run.sh as it is (a command prefix may change the user), reads
+# through the window and quits it.
+try_run() {
+    who=$1
+    shift
+    tmp=$(mktemp -d -p "$work")
+    mkdir "$tmp/tmp" "$tmp/runtime"
+    chmod 700 "$tmp/runtime"
+    chown -R "${who%%:*}" "$tmp" 2>/dev/null || true
+    "$@" env XDG_RUNTIME_DIR="$tmp/runtime" TMPDIR="$tmp/tmp" DISPLAY="$DISPLAY" scripts/run.sh \
+        >"$work/run.log" 2>&1 &
+    run=$!
+    window=$(timeout 300 xdotool search --sync --onlyvisible --name '^Quorvella2 VTPX02/04 tweaker' |
+        head -n 1) || true
+    [ -n "$window" ] || fail "$who: no window"
+    xdotool windowfocus --sync "$window"
+    xdotool type --delay 20 127.0.0.1
+    xdotool key --clearmodifiers alt+r
+    for _ in $(seq 100); do grep -q ftpDownloadFinish "$work/run.log" && break; sleep 0.1; done
+    xdotool key --clearmodifiers ctrl+q
+    status=0
+    wait "$run" || status=$?
+
+    grep -q 'A simulated module serves' "$work/run.log" || fail "$who: run.sh started no simulated module"
+    grep -q 'ftpDownloadFinish true' "$work/run.log" || fail "$who: no read finished"
+    ! grep -q 'Error occurs' "$work/run.log" || fail "$who: the read failed"
+    grep -q 'blighlvl=80' "$work/run.log" || fail "$who: the read applied nothing"
+    [ "$status" -eq 0 ] || fail "$who: run.sh exited $status"
+    [ -z "$(ls -A "$tmp/tmp")" ] || fail "$who: run.sh left $(ls -A "$tmp/tmp")"
+    ! pgrep -f "$tmp/tmp" >/dev/null || fail "$who: run.sh left its module running"
+    echo "run.sh as $who: passed"
+}
+
+try_run root
+
+# An ordinary user with a copy of the project in their home, no sudo, and
+# everything that running needs already installed.
+useradd --create-home --shell /bin/sh "$user"
+home=$(getent passwd "$user" | cut -d: -f6)
+git ls-files -z | tar --null -T - -cf - | runuser -u "$user" -- tar -C "$home" -xf - --one-top-level=project
+cd "$home/project"
+try_run "$user" runuser -u "$user" --
+grep -q 'network namespace of their own' "$work/run.log" || fail "$user: run.sh did not say where the module runs"
 echo "README commands: passed"

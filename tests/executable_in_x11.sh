@@ -37,6 +37,6 @@ for keys in ctrl+q alt+q "127.0.0.1 alt+r ctrl+q"; do
     done
     status=0
     wait "$app" || status=$?
-    [ "$status" -eq 0 ] || { echo "closing with $keys: exit code $status"; exit 1; }
+    [ "$status" -eq 0 ] || { echo "closing with $keys: exit code $status"; cat "$work/app.log"; exit 1; }
 done
 echo "3 passed, 0 failed"
