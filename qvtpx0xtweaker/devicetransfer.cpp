@@ -76,7 +76,11 @@ QUrl qvtpx0xtweaker::buildDeviceUrl() const
 // closes is released with it.
 QNetworkAccessManager *qvtpx0xtweaker::createTransferManager()
 {
-    transferInFlight = new FtpAccessManager(this);
+    auto *manager = new FtpAccessManager(this);
+    manager->setTimeLimits(transferTimeLimits);
+    transferInFlight = manager;
+    // What the controls show is always the module that the field names.
+    form->lineEditIP->setReadOnly(true);
     QT_WARNING_PUSH
     QT_WARNING_DISABLE_DEPRECATED
     transferInFlight->setNetworkAccessible(QNetworkAccessManager::Accessible);
@@ -89,8 +93,10 @@ QNetworkAccessManager *qvtpx0xtweaker::createTransferManager()
 // Forgets the finished transfer's connections and cached sessions.
 void qvtpx0xtweaker::detachTransfer(QNetworkAccessManager *manager, QNetworkReply *reply)
 {
-    if (manager == transferInFlight)
+    if (manager == transferInFlight) {
         transferInFlight = nullptr;
+        form->lineEditIP->setReadOnly(false);
+    }
     disconnect(manager, nullptr, this, nullptr);
     manager->clearAccessCache();
     manager->clearConnectionCache();
@@ -185,6 +191,10 @@ void qvtpx0xtweaker::cb_networkAccessManagerPut_finished(QNetworkReply *reply)
     reply->deleteLater();
     manager->deleteLater();
 
+    if (quitWhenWritten) { // the user has asked to quit: the write has ended, so may the tool
+        close();
+        return;
+    }
     if (reply->error() != QNetworkReply::NoError) {
         reportTransferFailure(QStringLiteral("Upload error: "), QStringLiteral("Error while uploading "),
                               reply);
@@ -207,4 +217,18 @@ void qvtpx0xtweaker::releaseUpload()
     uploadBuffer = nullptr;
     delete uploadData;
     uploadData = nullptr;
+}
+
+// A write whose file may already be on its way is let finish, within the
+// client's time limits, before the window closes: cut in the middle, it
+// could leave the module an empty or partial file. Anything else ends
+// with the window.
+bool qvtpx0xtweaker::mayCloseNow()
+{
+    const auto *reply = transferInFlight ? transferInFlight->findChild<FtpReply *>() : nullptr;
+    if (!uploadBuffer || !reply || !reply->mayHaveChangedFile())
+        return true;
+    quitWhenWritten = true;
+    form->statusbar->showMessage(QStringLiteral("Finishing the write to the module before quitting ..."), 0);
+    return false;
 }

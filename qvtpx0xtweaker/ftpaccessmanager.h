@@ -1,6 +1,8 @@
 #ifndef FTPACCESSMANAGER_H
 #define FTPACCESSMANAGER_H
 
+#include "ftpreply.h"
+
 #include <QNetworkAccessManager>
 
 // A network access manager whose get() and put() speak FTP through the
@@ -13,9 +15,16 @@ class FtpAccessManager : public QNetworkAccessManager
 public:
     using QNetworkAccessManager::QNetworkAccessManager;
 
+    // For the transfers started from now on.
+    void setTimeLimits(const FtpTimeLimits &limits) { timeLimits = limits; }
+    FtpTimeLimits limits() const { return timeLimits; }
+
 protected:
     QNetworkReply *createRequest(Operation operation, const QNetworkRequest &request,
                                  QIODevice *outgoingData) override;
+
+private:
+    FtpTimeLimits timeLimits;
 };
 
 #endif // FTPACCESSMANAGER_H

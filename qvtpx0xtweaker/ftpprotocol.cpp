@@ -63,6 +63,8 @@ ResponseReader::Status ResponseReader::next(Response *response)
             return Incomplete;
         if (status == Invalid)
             break;
+        if (line.isEmpty() && !inMultiLine)
+            continue; // a blank line between replies says nothing
         const int code = codeOf(line);
         const bool last = code != 0 && (line.size() == 3 || line[3] == ' ');
         if (inMultiLine) {
@@ -102,6 +104,8 @@ quint16 passivePort(const QByteArray &text)
     for (int i = 0; i < 6; ++i) {
         if (i > 0 && (position >= text.size() || text[position++] != ','))
             return 0;
+        while (i > 0 && position < text.size() && text[position] == ' ')
+            ++position;
         numbers[i] = readOctet(text, &position);
         if (numbers[i] < 0)
             return 0;
@@ -111,13 +115,17 @@ quint16 passivePort(const QByteArray &text)
 
 qint64 fileSize(const QByteArray &text)
 {
-    if (text.isEmpty() || text.size() > 18)
+    int size = text.size();
+    while (size > 0 && text[size - 1] == ' ')
+        --size;
+    const QByteArray digits = text.left(size);
+    if (digits.isEmpty() || digits.size() > 18)
         return -1;
-    for (char c : text) {
+    for (char c : digits) {
         if (!isDigit(c))
             return -1;
     }
-    return text.toLongLong();
+    return digits.toLongLong();
 }
 
 } // namespace FtpProtocol

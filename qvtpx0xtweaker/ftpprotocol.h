@@ -21,6 +21,7 @@ struct Response
 
 // Splits the control connection's bytes into replies: one line "123 text",
 // or lines from "123-text" to "123 text"; lines end in CRLF or a bare LF.
+// An empty line between replies is passed over.
 class ResponseReader
 {
 public:
@@ -43,11 +44,13 @@ private:
 };
 
 // The data connection's port from a 227 reply's text, "... (h1,h2,h3,h4,p1,p2)":
-// six numbers 0-255 separated by commas. The address in it is never used.
+// six numbers 0-255 separated by commas, each comma perhaps followed by
+// blanks. The address in it is never used.
 // Returns 0 when the text holds no such numbers.
 quint16 passivePort(const QByteArray &text);
 
-// The file size from a 213 reply's text: decimal digits only. -1 otherwise.
+// The file size from a 213 reply's text: decimal digits, perhaps followed by
+// blanks. -1 otherwise.
 qint64 fileSize(const QByteArray &text);
 
 } // namespace FtpProtocol

@@ -1,24 +1,23 @@
 #include "ftpreply.h"
 
+#include "ftpdataconnection.h"
+
 #include <QNetworkProxy>
 #include <QTcpSocket>
-
-int FtpReply::idleLimitSeconds = 30;
-int FtpReply::totalLimitSeconds = 120;
 
 namespace {
 
 constexpr int maxServerTextShown = 200;
 
 // The server's reply as a user may read it: one line of printable ASCII,
-// without '<' so that no message box takes it for rich text.
+// without '<' or '&', so that no message box takes it for rich text.
 QString shown(const FtpProtocol::Response &response)
 {
     QByteArray text = QByteArray::number(response.code) + ' ' + response.text.left(maxServerTextShown);
     for (char &c : text) {
         if (c == '\n')
             c = ' ';
-        else if (c < ' ' || c > '~' || c == '<')
+        else if (c < ' ' || c > '~' || c == '<' || c == '&')
             c = '?';
     }
     return QString::fromLatin1(text.trimmed());
@@ -36,7 +35,7 @@ bool isPlainText(const QByteArray &text)
 } // namespace
 
 FtpReply::FtpReply(QNetworkAccessManager::Operation operation, const QNetworkRequest &request,
-                   QIODevice *outgoingData, QObject *parent)
+                   QIODevice *outgoingData, const FtpTimeLimits &limits, QObject *parent)
     : QNetworkReply(parent), control(new QTcpSocket(this))
 {
     setRequest(request);
@@ -44,7 +43,7 @@ FtpReply::FtpReply(QNetworkAccessManager::Operation operation, const QNetworkReq
     setOperation(operation);
     open(QIODevice::ReadOnly);
 
-    setUpTimers();
+    setUpTimers(limits);
     const QString refused = refusal(outgoingData);
     if (!refused.isEmpty()) {
         end(url().scheme() == QLatin1String("ftp") ? ProtocolInvalidOperationError : ProtocolUnknownError,
@@ -60,7 +59,7 @@ FtpReply::FtpReply(QNetworkAccessManager::Operation operation, const QNetworkReq
     control->setReadBufferSize(FtpProtocol::maxLineSize);
     connect(control, &QTcpSocket::connected, this, &FtpReply::stillAlive);
     connect(control, &QTcpSocket::readyRead, this, &FtpReply::readResponses);
-    connect(control, &QTcpSocket::errorOccurred, this, [this] { failOnSocket(control); });
+    connect(control, &QTcpSocket::errorOccurred, this, &FtpReply::controlFailed);
     idleTimer.start();
     totalTimer.start();
     control->connectToHost(url().host(), quint16(url().port(21)));
@@ -68,19 +67,17 @@ FtpReply::FtpReply(QNetworkAccessManager::Operation operation, const QNetworkReq
 
 // Both limits end the transfer with an error: time without any answer or
 // data byte, and time in all.
-void FtpReply::setUpTimers()
+void FtpReply::setUpTimers(const FtpTimeLimits &limits)
 {
     idleTimer.setSingleShot(true);
-    idleTimer.setInterval(idleLimitSeconds * 1000);
-    connect(&idleTimer, &QTimer::timeout, this, [this] {
-        end(TimeoutError,
-            QStringLiteral("No answer from the module for %1 seconds").arg(idleTimer.interval() / 1000));
+    idleTimer.setInterval(limits.idleSeconds * 1000);
+    connect(&idleTimer, &QTimer::timeout, this, [this, limits] {
+        end(TimeoutError, QStringLiteral("No answer from the module for %1 seconds").arg(limits.idleSeconds));
     });
     totalTimer.setSingleShot(true);
-    totalTimer.setInterval(totalLimitSeconds * 1000);
-    connect(&totalTimer, &QTimer::timeout, this, [this] {
-        end(TimeoutError,
-            QStringLiteral("The transfer took longer than %1 seconds").arg(totalTimer.interval() / 1000));
+    totalTimer.setInterval(limits.totalSeconds * 1000);
+    connect(&totalTimer, &QTimer::timeout, this, [this, limits] {
+        end(TimeoutError, QStringLiteral("The transfer took longer than %1 seconds").arg(limits.totalSeconds));
     });
 }
 
@@ -102,10 +99,9 @@ QString FtpReply::refusal(const QIODevice *outgoingData) const
     return QString();
 }
 
-void FtpReply::setTimeLimitsForTesting(int idleSeconds, int totalSeconds)
+bool FtpReply::mayHaveChangedFile() const
 {
-    idleLimitSeconds = idleSeconds;
-    totalLimitSeconds = totalSeconds;
+    return !isDownload() && (step == Step::Transfer || step == Step::Verify);
 }
 
 void FtpReply::send(const QByteArray &command, Step next)
@@ -125,7 +121,10 @@ void FtpReply::readResponses()
         case FtpProtocol::ResponseReader::Incomplete:
             return;
         case FtpProtocol::ResponseReader::Invalid:
-            failOnInvalidReply();
+            if (!confirmed)
+                failOnInvalidReply();
+            else if (step == Step::Verify)
+                handleUploadSize(nullptr);
             return;
         case FtpProtocol::ResponseReader::Complete:
             handleResponse(response);
@@ -137,6 +136,11 @@ void FtpReply::readResponses()
 
 void FtpReply::handleResponse(const FtpProtocol::Response &response)
 {
+    if (confirmed) { // only SIZE's answer after an upload still counts
+        if (step == Step::Verify)
+            handleUploadSize(&response);
+        return;
+    }
     if (response.code == 421)
         return failOnServer(ServiceUnavailableError, QStringLiteral("The module is busy"), response);
     switch (step) {
@@ -151,7 +155,7 @@ void FtpReply::handleResponse(const FtpProtocol::Response &response)
     case Step::Password:
         return handleLogin(response);
     case Step::Type:
-        if (response.code != 200)
+        if (response.code != 200 && response.code != 202) // 202: binary is all it knows anyway
             break;
         return isDownload() ? send("SIZE " + path, Step::Size) : send("PASV", Step::Passive);
     case Step::Size:
@@ -163,6 +167,7 @@ void FtpReply::handleResponse(const FtpProtocol::Response &response)
     case Step::Transfer:
         return handleTransfer(response);
     case Step::DataConnection:
+    case Step::Verify:
     case Step::Ended:
         break;
     }
@@ -203,19 +208,15 @@ void FtpReply::handleSize(const FtpProtocol::Response &response)
 void FtpReply::handleTransfer(const FtpProtocol::Response &response)
 {
     if (response.code == 125 || response.code == 150) {
-        if (!isDownload() && data->state() == QAbstractSocket::ConnectedState && written == 0) {
-            if (file.isEmpty()) {
-                data->disconnectFromHost();
-            } else {
-                data->write(file);
-                data->flush();
-            }
-        }
+        if (!isDownload())
+            data->send(file);
         return;
     }
     if (response.code == 226 || response.code == 250) {
-        finalReply = true;
-        return endIfTransferDone();
+        confirmed = true;
+        if (!isDownload()) // what the module kept, one round trip later
+            send("SIZE " + path, Step::Verify);
+        return judge();
     }
     if (response.code < 400)
         return failOnUnexpected(response);
@@ -229,74 +230,92 @@ void FtpReply::handleTransfer(const FtpProtocol::Response &response)
                  response);
 }
 
+// An upload's outcome, decided by SIZE's answer (null: none came). A
+// server without SIZE leaves the data connection's clean end as the proof.
+void FtpReply::handleUploadSize(const FtpProtocol::Response *response)
+{
+    if (data->end() == FtpDataConnection::End::Reset || data->end() == FtpDataConnection::End::Failed
+        || data->bytesSent() != file.size())
+        return failOnBrokenData();
+    const qint64 kept = response && response->code == 213 ? FtpProtocol::fileSize(response->text) : -1;
+    if (kept >= 0 && kept != file.size())
+        return end(ProtocolFailure,
+                   QStringLiteral("Upload incomplete: the module kept %1 of %2 bytes").arg(kept).arg(file.size()));
+    end();
+}
+
+// Once the transfer is confirmed, the control connection no longer
+// matters: a read waits for its data alone, an upload decides now.
+void FtpReply::controlFailed()
+{
+    if (!confirmed)
+        return failOnSocket(control);
+    if (step == Step::Verify)
+        handleUploadSize(nullptr);
+}
+
 void FtpReply::openDataConnection(quint16 port)
 {
     if (port == 0)
         return failOnInvalidReply();
     step = Step::DataConnection;
-    data = new QTcpSocket(this);
-    data->setProxy(QNetworkProxy::NoProxy);
-    data->setReadBufferSize(maxFileSize);
-    connect(data, &QTcpSocket::connected, this, [this] {
+    data = new FtpDataConnection(this);
+    connect(data, &FtpDataConnection::connected, this, [this] {
         stillAlive();
         send((isDownload() ? "RETR " : "STOR ") + path, Step::Transfer);
     });
-    connect(data, &QTcpSocket::readyRead, this, &FtpReply::receiveFileData);
-    connect(data, &QTcpSocket::bytesWritten, this, &FtpReply::fileDataWritten);
-    connect(data, &QTcpSocket::disconnected, this, &FtpReply::dataConnectionClosed);
-    connect(data, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
-        if (error != QAbstractSocket::RemoteHostClosedError)
-            failOnSocket(data);
+    connect(data, &FtpDataConnection::received, this, &FtpReply::receiveFileData);
+    connect(data, &FtpDataConnection::sent, this, [this](qint64 bytes) {
+        stillAlive();
+        emit uploadProgress(bytes, file.size());
     });
+    connect(data, &FtpDataConnection::ended, this, &FtpReply::judge);
     // Never the address in the 227 reply: the module is where the control
     // connection goes, and nothing else may be reached from here.
     data->connectToHost(control->peerAddress(), port);
 }
 
-void FtpReply::receiveFileData()
+void FtpReply::receiveFileData(const QByteArray &bytes)
 {
-    const QByteArray bytes = data->readAll();
     if (!isDownload() || step == Step::Ended)
         return;
     stillAlive();
     if (file.size() + bytes.size() > maxFileSize)
         return failOnFileSize();
     file += bytes;
+    if (announced >= 0 && file.size() > announced)
+        return end(ProtocolFailure,
+                   QStringLiteral("The module sent more than the %1 bytes it announced").arg(announced));
     emit downloadProgress(file.size(), announced);
+    judge();
 }
 
-void FtpReply::fileDataWritten(qint64 bytes)
+// Called on each event of the data connection and on the confirmation.
+void FtpReply::judge()
 {
-    stillAlive();
-    written += bytes;
-    emit uploadProgress(written, file.size());
-    if (written == file.size())
-        data->disconnectFromHost();
-}
-
-void FtpReply::dataConnectionClosed()
-{
-    if (step == Step::Ended)
+    if (step == Step::Ended || !data)
         return;
-    receiveFileData();
-    dataClosed = true;
-    endIfTransferDone();
+    if (!data->hasConnected() && data->end() != FtpDataConnection::End::Open)
+        return failOnDataConnection();
+    if (isDownload())
+        return judgeDownload();
+    if (data->end() == FtpDataConnection::End::Reset || data->end() == FtpDataConnection::End::Failed)
+        failOnBrokenData(); // else SIZE's answer decides
 }
 
-// Done when the server has confirmed the transfer and the data connection
-// has closed; only then is it known whether every byte went across.
-void FtpReply::endIfTransferDone()
+void FtpReply::judgeDownload()
 {
-    if (!finalReply || !dataClosed || step == Step::Ended)
-        return;
-    if (isDownload() && announced >= 0 && file.size() != announced)
+    const FtpDataConnection::End dataEnd = data->end();
+    const bool allAnnounced = announced >= 0 && file.size() == announced;
+    if ((dataEnd == FtpDataConnection::End::Reset || dataEnd == FtpDataConnection::End::Failed) && !allAnnounced)
+        return failOnBrokenData();
+    if (announced >= 0 && dataEnd == FtpDataConnection::End::Clean && file.size() < announced)
         return end(
             ProtocolFailure,
             QStringLiteral("Download incomplete: %1 of %2 bytes received").arg(file.size()).arg(announced));
-    if (!isDownload() && written != file.size())
-        return end(ProtocolFailure,
-                   QStringLiteral("Upload incomplete: %1 of %2 bytes sent").arg(written).arg(file.size()));
-    end();
+    const bool whole = announced >= 0 ? allAnnounced : dataEnd == FtpDataConnection::End::Clean;
+    if (confirmed && whole)
+        end();
 }
 
 void FtpReply::failOnServer(NetworkError code, const QString &what, const FtpProtocol::Response &response)
@@ -319,16 +338,41 @@ void FtpReply::failOnFileSize()
     end(UnknownContentError, QStringLiteral("The module's file is larger than %1 bytes").arg(maxFileSize));
 }
 
+void FtpReply::failOnBrokenData()
+{
+    const QString broken = QStringLiteral("The module broke off the transfer");
+    if (!isDownload())
+        return end(RemoteHostClosedError,
+                   broken + QStringLiteral(" of %1 bytes: its file may be cut short").arg(file.size()));
+    if (announced >= 0)
+        return end(RemoteHostClosedError,
+                   broken + QStringLiteral(": %1 of %2 bytes received").arg(file.size()).arg(announced));
+    end(RemoteHostClosedError, broken + QStringLiteral(" after %1 bytes").arg(file.size()));
+}
+
+void FtpReply::failOnDataConnection()
+{
+    if (data->end() == FtpDataConnection::End::Refused)
+        return end(ConnectionRefusedError, QStringLiteral("The module refused the data connection"));
+    end(UnknownNetworkError, QStringLiteral("The data connection to the module failed: ") + data->errorString());
+}
+
 void FtpReply::failOnSocket(const QTcpSocket *socket)
 {
-    if (socket == control && control->error() == QAbstractSocket::RemoteHostClosedError)
+    if (socket->error() == QAbstractSocket::RemoteHostClosedError)
         return end(RemoteHostClosedError, QStringLiteral("The module closed the connection"));
     NetworkError code = UnknownNetworkError;
-    if (socket->error() == QAbstractSocket::ConnectionRefusedError)
+    QString text = socket->errorString();
+    if (socket->error() == QAbstractSocket::ConnectionRefusedError) {
         code = ConnectionRefusedError;
-    else if (socket->error() == QAbstractSocket::HostNotFoundError)
+    } else if (socket->error() == QAbstractSocket::HostNotFoundError) {
         code = HostNotFoundError;
-    end(code, socket->errorString());
+    } else if (socket->state() != QAbstractSocket::ConnectedState
+               && socket->error() == QAbstractSocket::NetworkError) {
+        // No answer from the address, e.g. to the LAN's "who has it?"
+        text = QStringLiteral("The module does not answer on the LAN (%1)").arg(text);
+    }
+    end(code, text);
 }
 
 // Ends the transfer: with no error code, as a success. The reply says so

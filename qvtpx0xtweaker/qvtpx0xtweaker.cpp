@@ -1,5 +1,6 @@
 #include "qvtpx0xtweaker.h"
 
+#include "closeguard.h"
 #include "mainform.h"
 
 #include <QAction>
@@ -48,6 +49,7 @@ qvtpx0xtweaker::qvtpx0xtweaker(QWidget *parent)
     quitAction->setShortcut(QKeySequence(QKeySequence::Quit));
     connect(quitAction, SIGNAL(triggered()), this, SLOT(close()));
     addAction(quitAction);
+    new CloseGuard(this, [this] { return mayCloseNow(); });
 
     on_lineEditIP_textChanged(QString());
     on_butDefaults_clicked();

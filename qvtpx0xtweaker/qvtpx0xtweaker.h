@@ -1,6 +1,8 @@
 #ifndef QVTPX0XTWEAKER_H
 #define QVTPX0XTWEAKER_H
 
+#include "ftpreply.h"
+
 #include <QMainWindow>
 #include <QNetworkReply> // complete, so that moc registers the slots' argument type
 #include <QUrl>
@@ -43,11 +45,14 @@ private:
     void reportTransferFailure(const QString &statusPrefix, const QString &boxPrefix,
                                const QNetworkReply *reply);
     void releaseUpload();
+    bool mayCloseNow();
 
     MainForm *form;
     QByteArray *uploadData;                            // the text of the write in flight
     QBuffer *uploadBuffer;                             // reads uploadData for the write in flight
     QNetworkAccessManager *transferInFlight = nullptr; // the read's or the write's, until its completion
+    FtpTimeLimits transferTimeLimits;
+    bool quitWhenWritten = false;
     bool firstFrameDrawn = false;
 };
 

@@ -37,6 +37,14 @@ bool FtpServerProcess::startPyftpdlib(const QString &address, const QStringList 
                  address);
 }
 
+bool FtpServerProcess::startScripted(const QString &address, const QStringList &options)
+{
+    return start(QStringList {QStringLiteral(QVTPX_SOURCE_DIR "/tests/scriptedftpserver.py"), path("root"),
+                              "--address", address, "--log", path("commands")}
+                     + options,
+                 address);
+}
+
 // vsftpd leaves its session processes running when it is killed, so it runs
 // in a PID namespace of its own whose first process is a shell: killing
 // unshare kills that shell and with it every process of the namespace.

@@ -57,8 +57,8 @@ void tst_DeviceTransfer::initTestCase()
 
 void tst_DeviceTransfer::init()
 {
-    FtpReply::setTimeLimitsForTesting(2, 4);
     window = new qvtpx0xtweaker;
+    WindowInternals::setTransferTimeLimits(*window, {2, 4});
     window->show();
     server = new FtpServerProcess;
     server->setFile(moduleFile);
@@ -68,7 +68,6 @@ void tst_DeviceTransfer::cleanup()
 {
     delete window;
     delete server;
-    FtpReply::setTimeLimitsForTesting(30, 120);
 }
 
 // The server's address, or an empty text when it did not start.

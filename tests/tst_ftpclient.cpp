@@ -65,8 +65,8 @@ void tst_FtpClient::initTestCase()
 
 void tst_FtpClient::init()
 {
-    FtpReply::setTimeLimitsForTesting(2, 4);
     manager = new FtpAccessManager;
+    manager->setTimeLimits({2, 4});
     server = new FtpServerProcess;
     server->setFile(moduleFile);
     upload.setData(newFile);
@@ -78,78 +78,128 @@ void tst_FtpClient::cleanup()
     delete manager;
     delete server;
     upload.close();
-    FtpReply::setTimeLimitsForTesting(30, 120);
 }
 
-// options: the server's, separated by '|', or the fixture's: @vsftpd (vsftpd
-// instead of pyftpdlib), @none (no server), @missing (no file).
-// error: empty for a success; otherwise the start of the reply's error text.
+// server: "pyftpdlib", "scripted" (tests/scriptedftpserver.py), "vsftpd" or
+// "none"; options: the server's; file: what the module holds (null: no
+// file); error: the start of the reply's error text, empty for a success;
+// after: what the module holds afterwards (null: not checked).
 void tst_FtpClient::transfer_data()
 {
     QTest::addColumn<QString>("operation");
-    QTest::addColumn<QString>("options");
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QString>("error");
     QTest::addColumn<QNetworkReply::NetworkError>("code");
+    QTest::addColumn<QByteArray>("after");
     using E = QNetworkReply::NetworkError;
-    const auto row = [](const char *op, const char *name, const char *options, const QString &error, E code) {
-        QTest::addRow("%s: %s", op, name) << QString(op) << QString(options) << error << code;
+    const auto row = [](const char *op, const char *name, const char *server, const QStringList &options,
+                        const QString &error, E code, const QByteArray &after = moduleFile,
+                        const QByteArray &file = moduleFile) {
+        QTest::addRow("%s: %s", op, name)
+            << QString(op) << QString(server) << options << file << error << code << after;
     };
     const QString tooLarge = "The module's file is larger than 65536 bytes";
+    const QString size = QString::number(moduleFile.size());
     for (const char *op : {"read", "write"}) {
-        row(op, "pyftpdlib", "", "", E::NoError);
-        row(op, "227 naming another host", "--masquerade|127.0.0.9|--passive-port|50021", "", E::NoError);
-        row(op, "vsftpd", "@vsftpd", "", E::NoError);
-        row(op, "no HELP", "--no-help", "", E::NoError);
-        row(op, "slow but alive", "--reply-delay|0.25", "", E::NoError);
-        row(op, "120, then 220", "--greeting|120 Ready in a moment.", "", E::NoError);
-        row(op, "connection refused", "@none", "Connection refused", E::ConnectionRefusedError);
-        row(op, "login refused", "--refuse-login", "The module refused the login: 530 ",
+        const QByteArray written = op == QByteArray("read") ? moduleFile : newFile;
+        row(op, "pyftpdlib", "pyftpdlib", {}, "", E::NoError, written);
+        row(op, "227 naming another host", "pyftpdlib", {"--masquerade", "127.0.0.9", "--passive-port", "50021"},
+            "", E::NoError, written);
+        row(op, "vsftpd", "vsftpd", {}, "", E::NoError, written);
+        row(op, "no HELP", "pyftpdlib", {"--no-help"}, "", E::NoError, written);
+        row(op, "slow but alive", "pyftpdlib", {"--reply-delay", "0.25"}, "", E::NoError, written);
+        row(op, "120, then 220", "pyftpdlib", {"--greeting", "120 Ready in a moment."}, "", E::NoError, written);
+        row(op, "multi-line greeting", "scripted", {"--greeting", "220-Welcome|220-to the module.|220 Ready"}, "",
+            E::NoError, written);
+        row(op, "250 as the confirmation", "scripted", {"--final-reply", "250 Done."}, "", E::NoError, written);
+        row(op, "lenient: blank line, 202, blanks in 227 and 213", "scripted",
+            {"--greeting", "220 Ready|", "--type-reply", "202 Binary anyway.", "--size-reply", "213 {size} ",
+             "--pasv-format", "227 Passive ({h1}, {h2}, {h3}, {h4}, {p1}, {p2})"},
+            "", E::NoError, written);
+        row(op, "confirmed, then the control connection reset", "scripted", {"--then", "reset"}, "", E::NoError,
+            written);
+        row(op, "confirmed, then 221 and a close", "scripted", {"--then", "bye"}, "", E::NoError, written);
+        row(op, "connection refused", "none", {}, "Connection refused", E::ConnectionRefusedError);
+        row(op, "data connection refused", "scripted", {"--pasv-port", "9"}, "The module refused the data connection",
+            E::ConnectionRefusedError);
+        row(op, "login refused", "pyftpdlib", {"--refuse-login"}, "The module refused the login: 530 ",
             E::AuthenticationRequiredError);
-        row(op, "busy", "--greeting|421 Full.", "The module is busy: 421 Full.", E::ServiceUnavailableError);
-        row(op, "229 ( to USER", "--answer|USER=229 (", "The module sent an unexpected reply: 229 (",
+        row(op, "refusal in markup", "scripted", {"--login-reply", "530 <b>&lt;No&#8238;&nbsp;</b>"},
+            "The module refused the login: 530 ?b>?lt;No?#8238;?nbsp;?/b>", E::AuthenticationRequiredError);
+        row(op, "busy", "pyftpdlib", {"--greeting", "421 Full."}, "The module is busy: 421 Full.",
+            E::ServiceUnavailableError);
+        row(op, "229 ( to USER", "pyftpdlib", {"--answer", "USER=229 ("}, "The module sent an unexpected reply: 229 (",
             E::ProtocolFailure);
-        row(op, "227 out of range", "--answer|PASV=227 Passive (300,0,0,1,4,1).", invalidReply,
+        row(op, "227 out of range", "pyftpdlib", {"--answer", "PASV=227 Passive (300,0,0,1,4,1)."}, invalidReply,
             E::ProtocolFailure);
-        row(op, "227 without numbers", "--answer|PASV=227 (", invalidReply, E::ProtocolFailure);
-        row(op, "garbage line", "--answer|TYPE=hello", invalidReply, E::ProtocolFailure);
-        row(op, "endless greeting", "--endless-greeting", invalidReply, E::ProtocolFailure);
-        row(op, "never greets", "--silent", noAnswer, E::TimeoutError);
-        row(op, "stalls", op == QByteArray("read") ? "--stall-after|RETR" : "--stall-after|STOR", noAnswer,
-            E::TimeoutError);
+        row(op, "227 without numbers", "pyftpdlib", {"--answer", "PASV=227 ("}, invalidReply, E::ProtocolFailure);
+        row(op, "garbage line", "pyftpdlib", {"--answer", "TYPE=hello"}, invalidReply, E::ProtocolFailure);
+        row(op, "endless greeting", "pyftpdlib", {"--endless-greeting"}, invalidReply, E::ProtocolFailure);
+        row(op, "line that never ends", "scripted", {"--endless-line"}, invalidReply, E::ProtocolFailure);
+        row(op, "never greets", "pyftpdlib", {"--silent"}, noAnswer, E::TimeoutError);
+        row(op, "stalls", "pyftpdlib", {"--stall-after", op == QByteArray("read") ? "RETR" : "STOR"}, noAnswer,
+            E::TimeoutError, QByteArray());
     }
-    row("read", "missing file", "@missing", "The module has no file vtpx_domo: 550 ",
-        E::ContentNotFoundError);
-    row("read", "endless file", "--endless-file|--answer|SIZE=502 No.", tooLarge, E::UnknownContentError);
-    row("read", "SIZE too large", "--answer|SIZE=213 65537", tooLarge, E::UnknownContentError);
-    row("read", "cut short after SIZE", "--truncate-after|20",
-        QString("Download incomplete: 20 of %1 bytes received").arg(moduleFile.size()), E::ProtocolFailure);
-    row("read", "freezes mid-file", "--freeze-after|5", noAnswer, E::TimeoutError);
-    row("read", "drops mid-file", "--drop-after|5", "The module closed the connection",
+    row("read", "missing file", "pyftpdlib", {}, "The module has no file vtpx_domo: 550 ", E::ContentNotFoundError,
+        QByteArray(), QByteArray());
+    row("read", "no SIZE, file over 64 KiB", "scripted", {"--size-reply", "502 No.", "--extra-bytes", "70000"},
+        tooLarge, E::UnknownContentError);
+    row("read", "SIZE too large", "pyftpdlib", {"--answer", "SIZE=213 65537"}, tooLarge, E::UnknownContentError);
+    row("read", "more bytes than announced", "scripted", {"--extra-bytes", "5"},
+        "The module sent more than the " + size + " bytes it announced", E::ProtocolFailure);
+    row("read", "cut short after SIZE", "pyftpdlib", {"--truncate-after", "20"},
+        "Download incomplete: 20 of " + size + " bytes received", E::ProtocolFailure);
+    row("read", "reset mid-file after SIZE", "scripted", {"--data-bytes", "20", "--data-end", "reset"},
+        "The module broke off the transfer: 20 of " + size + " bytes received", E::RemoteHostClosedError);
+    row("read", "reset mid-file, no SIZE", "scripted",
+        {"--size-reply", "502 No.", "--data-bytes", "20", "--data-end", "reset"},
+        "The module broke off the transfer after 20 bytes", E::RemoteHostClosedError);
+    row("read", "confirmed, control closed before the data ends", "scripted",
+        {"--reply-first", "0.3", "--then", "close"}, "", E::NoError);
+    row("read", "confirmed and whole, data connection left open", "scripted", {"--data-end", "open"}, "",
+        E::NoError);
+    row("read", "freezes mid-file", "pyftpdlib", {"--freeze-after", "5"}, noAnswer, E::TimeoutError);
+    row("read", "drops mid-file", "pyftpdlib", {"--drop-after", "5"}, "The module closed the connection",
         E::RemoteHostClosedError);
-    row("read", "alive, but too slow", "--trickle|1", "The transfer took longer than 4 seconds",
+    row("read", "alive, but too slow", "pyftpdlib", {"--trickle", "1"}, "The transfer took longer than 4 seconds",
         E::TimeoutError);
-    row("write", "refused", "--read-only", "The module refused the write: 550 ", E::ContentAccessDenied);
-    row("write", "drops the connection", "--drop-after|0", "The module closed the connection",
-        E::RemoteHostClosedError);
+    const QString brokeOff
+        = QString("The module broke off the transfer of %1 bytes: its file may be cut short").arg(newFile.size());
+    row("write", "refused", "pyftpdlib", {"--read-only"}, "The module refused the write: 550 ",
+        E::ContentAccessDenied);
+    row("write", "reset after 10 bytes", "scripted", {"--data-bytes", "10", "--data-end", "reset"}, brokeOff,
+        E::RemoteHostClosedError, newFile.left(10));
+    row("write", "data connection closed unread", "scripted", {"--data-bytes", "0"}, brokeOff,
+        E::RemoteHostClosedError, "");
+    row("write", "keeps fewer bytes", "scripted", {"--keep", "10"},
+        QString("Upload incomplete: the module kept 10 of %1 bytes").arg(newFile.size()), E::ProtocolFailure,
+        newFile.left(10));
+    row("write", "no SIZE", "scripted", {"--size-reply", "502 No."}, "", E::NoError, newFile);
+    row("write", "drops the connection", "pyftpdlib", {"--drop-after", "0"}, "The module closed the connection",
+        E::RemoteHostClosedError, QByteArray());
 }
 
 void tst_FtpClient::transfer()
 {
     QFETCH(QString, operation);
-    QFETCH(QString, options);
+    QFETCH(QString, server);
+    QFETCH(QStringList, options);
+    QFETCH(QByteArray, file);
     QFETCH(QString, error);
     QFETCH(QNetworkReply::NetworkError, code);
+    QFETCH(QByteArray, after);
 
-    QStringList serverOptions = options.split('|', Qt::SkipEmptyParts);
-    if (serverOptions.removeAll("@missing"))
-        server->removeFile();
-    const QByteArray before = server->file();
+    file.isNull() ? this->server->removeFile() : this->server->setFile(file);
     QString address = "127.0.0.3"; // nothing listens there
-    if (serverOptions.removeAll("@vsftpd"))
-        QVERIFY2(server->startVsftpd(address = "127.0.0.2"), qPrintable(server->errorString()));
-    else if (!serverOptions.removeAll("@none"))
-        QVERIFY2(server->startPyftpdlib(address = "127.0.0.1", serverOptions),
-                 qPrintable(server->errorString()));
+    if (server == "vsftpd")
+        QVERIFY2(this->server->startVsftpd(address = "127.0.0.2"), qPrintable(this->server->errorString()));
+    else if (server == "scripted")
+        QVERIFY2(this->server->startScripted(address = "127.0.0.1", options), qPrintable(this->server->errorString()));
+    else if (server == "pyftpdlib")
+        QVERIFY2(this->server->startPyftpdlib(address = "127.0.0.1", options),
+                 qPrintable(this->server->errorString()));
     QTcpServer elsewhere; // where a 227 reply may send the data connection: never
     QVERIFY(elsewhere.listen(QHostAddress("127.0.0.9"), 50021));
     QNetworkReply *reply = start(operation, address);
@@ -157,17 +207,16 @@ void tst_FtpClient::transfer()
     QVERIFY(waitUntilFinished(reply));
 
     QCOMPARE(finished.count(), 1);
-    QVERIFY2(reply->errorString().startsWith(error), qPrintable(reply->errorString()));
+    QVERIFY2(error.isEmpty() ? reply->errorString() == "Unknown error" : reply->errorString().startsWith(error),
+             qPrintable(reply->errorString()));
     QCOMPARE(reply->error(), code);
-    if (code != QNetworkReply::NoError) {
-        QCOMPARE(reply->readAll(), QByteArray());
-        if (!options.contains("--drop-after")) // a dropped upload leaves what the server made of it
-            QCOMPARE(server->file(), before);
-    } else {
-        QCOMPARE(operation == "read" ? reply->readAll() : server->file(),
-                 operation == "read" ? before : newFile);
-    }
-    QVERIFY(!server->commands().contains("HELP") && !elsewhere.hasPendingConnections());
+    QVERIFY(!reply->errorString().contains('<'));
+    QVERIFY(!reply->errorString().contains('&'));
+    QCOMPARE(reply->readAll(), operation == "read" && error.isEmpty() ? file : QByteArray());
+    if (!after.isNull())
+        QCOMPARE(this->server->file(), after);
+    QVERIFY(!this->server->commands().contains("HELP"));
+    QVERIFY(!elsewhere.hasPendingConnections());
     QVERIFY2(peakMemoryKiB() < 400 * 1024LL, qPrintable(QString::number(peakMemoryKiB())));
 }
 
@@ -221,7 +270,7 @@ void tst_FtpClient::realTimeLimit()
 {
     if (!qEnvironmentVariableIsSet("QVTPX_REAL_TIME_LIMIT"))
         QSKIP("takes 30 s: CTest runs it on its own, beside the rest");
-    FtpReply::setTimeLimitsForTesting(30, 120);
+    manager->setTimeLimits({});
     QVERIFY(server->startPyftpdlib("127.0.0.1", {"--silent"}));
     QElapsedTimer clock;
     clock.start();

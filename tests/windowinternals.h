@@ -14,6 +14,10 @@ struct WindowInternals
     static QUrl buildDeviceUrl(const qvtpx0xtweaker &window) { return window.buildDeviceUrl(); }
     static const QByteArray *uploadData(const qvtpx0xtweaker &window) { return window.uploadData; }
     static const QBuffer *uploadBuffer(const qvtpx0xtweaker &window) { return window.uploadBuffer; }
+    static void setTransferTimeLimits(qvtpx0xtweaker &window, const FtpTimeLimits &limits)
+    {
+        window.transferTimeLimits = limits;
+    }
 };
 
 #endif // WINDOWINTERNALS_H
