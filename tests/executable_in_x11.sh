@@ -1,8 +1,10 @@
 #!/bin/sh
 # Starts the real executable in a real X server, waits for its window and
 # closes it with each of the ways a user has, once in the middle of a read
-# that hangs: the exit code must be 0 every time. Runs in a network
-# namespace of its own (see CMakeLists.txt).
+# that hangs: the exit code must be 0 every time. Then quits in the middle
+# of a write to a slow module: the tool exits 0 once the write is through,
+# and the module holds the new file. Runs in a network namespace of its own
+# (see CMakeLists.txt).
 set -eu
 executable=$1
 ftpserver=$2
@@ -22,7 +24,17 @@ unset QT_QPA_PLATFORM
 pids="$pids $!"
 for _ in $(seq 100); do grep -q ready "$work/server.out" 2>/dev/null && break; sleep 0.1; done
 
-for keys in ctrl+q alt+q "127.0.0.1 alt+r ctrl+q"; do
+# A module that answers every command a second late, at 127.0.0.2.
+mkdir "$work/slow"
+echo "arm=1" >"$work/slow/vtpx_domo"
+"$ftpserver" "$work/slow" --address 127.0.0.2 --reply-delay 1 --log "$work/slow.log" >"$work/slow.out" &
+pids="$pids $!"
+for _ in $(seq 100); do grep -q ready "$work/slow.out" 2>/dev/null && break; sleep 0.1; done
+
+# Starts the tool and presses these keys in its window ("wait-for-STOR":
+# until the slow module has received STOR); its exit code must be 0.
+run() {
+    keys=$1
     timeout 30 "$executable" extra --arguments are ignored 2>"$work/app.log" &
     app=$!
     window=$(timeout 20 xdotool search --sync --onlyvisible --name '^Quorvella2 VTPX02/04 tweaker \(v1\.0\)$' |
@@ -31,6 +43,7 @@ for keys in ctrl+q alt+q "127.0.0.1 alt+r ctrl+q"; do
     xdotool windowfocus --sync "$window" # no window manager runs to give it the focus
     for key in $keys; do
         case $key in
+        wait-for-STOR) for _ in $(seq 200); do grep -q STOR "$work/slow.log" 2>/dev/null && break; sleep 0.05; done ;;
         *.*) xdotool type --delay 20 "$key" ;;
         *) xdotool key --clearmodifiers "$key" ;;
         esac
@@ -38,5 +51,16 @@ for keys in ctrl+q alt+q "127.0.0.1 alt+r ctrl+q"; do
     status=0
     wait "$app" || status=$?
     [ "$status" -eq 0 ] || { echo "closing with $keys: exit code $status"; cat "$work/app.log"; exit 1; }
+}
+for keys in ctrl+q alt+q "127.0.0.1 alt+r ctrl+q"; do
+    run "$keys"
 done
-echo "3 passed, 0 failed"
+
+run "127.0.0.2 alt+w wait-for-STOR ctrl+q"
+comment='#0=full access;1=read-only;other=forced to 1'
+printf '%s\n' '[global]' '#0=disable;1=night;2=day;3=watchdog only' 'arm=3' '#0%-100%' 'blighlvl=80' \
+    '#in seconds. 0=always ON' 'blightout=120' "$comment" 'backlightmenu=0' "$comment" 'simulmenu=0' \
+    "$comment" 'timemenu=0' "$comment" 'networkmenu=0' >"$work/expected"
+cmp -s "$work/expected" "$work/slow/vtpx_domo" ||
+    { echo "quitting mid-write left the module: $(wc -c <"$work/slow/vtpx_domo") bytes"; cat "$work/app.log"; exit 1; }
+echo "4 passed, 0 failed"
