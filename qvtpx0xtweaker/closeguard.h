@@ -12,7 +12,8 @@
 class CloseGuard : public QObject
 {
 public:
-    CloseGuard(QObject *parent, std::function<bool()> mayClose) : QObject(parent), mayClose(std::move(mayClose))
+    CloseGuard(QObject *parent, std::function<bool()> mayClose)
+        : QObject(parent), mayClose(std::move(mayClose))
     {
         parent->installEventFilter(this);
     }

@@ -23,11 +23,26 @@ namespace {
 using Length = int;
 constexpr int sendFlags = 0;
 constexpr int closeSending = SD_SEND;
-int lastError() { return WSAGetLastError(); }
-bool isPending(int error) { return error == WSAEWOULDBLOCK || error == WSAEINPROGRESS; }
-bool isReset(int error) { return error == WSAECONNRESET || error == WSAECONNABORTED; }
-bool isRefused(int error) { return error == WSAECONNREFUSED; }
-void closeSocket(qintptr socket) { closesocket(SOCKET(socket)); }
+int lastError()
+{
+    return WSAGetLastError();
+}
+bool isPending(int error)
+{
+    return error == WSAEWOULDBLOCK || error == WSAEINPROGRESS;
+}
+bool isReset(int error)
+{
+    return error == WSAECONNRESET || error == WSAECONNABORTED;
+}
+bool isRefused(int error)
+{
+    return error == WSAECONNREFUSED;
+}
+void closeSocket(qintptr socket)
+{
+    closesocket(SOCKET(socket));
+}
 bool makeNonBlocking(qintptr socket)
 {
     u_long on = 1;
@@ -41,11 +56,26 @@ constexpr int sendFlags = MSG_NOSIGNAL; // a reset peer must not raise SIGPIPE
 constexpr int sendFlags = 0;
 #endif
 constexpr int closeSending = SHUT_WR;
-int lastError() { return errno; }
-bool isPending(int error) { return error == EINPROGRESS || error == EAGAIN || error == EWOULDBLOCK || error == EINTR; }
-bool isReset(int error) { return error == ECONNRESET || error == EPIPE; }
-bool isRefused(int error) { return error == ECONNREFUSED; }
-void closeSocket(qintptr socket) { ::close(int(socket)); }
+int lastError()
+{
+    return errno;
+}
+bool isPending(int error)
+{
+    return error == EINPROGRESS || error == EAGAIN || error == EWOULDBLOCK || error == EINTR;
+}
+bool isReset(int error)
+{
+    return error == ECONNRESET || error == EPIPE;
+}
+bool isRefused(int error)
+{
+    return error == ECONNREFUSED;
+}
+void closeSocket(qintptr socket)
+{
+    ::close(int(socket));
+}
 bool makeNonBlocking(qintptr socket)
 {
     const int flags = fcntl(int(socket), F_GETFL);
@@ -70,7 +100,8 @@ Length socketAddress(const QHostAddress &address, quint16 port, sockaddr_storage
     ipv6->sin6_port = htons(port);
     const Q_IPV6ADDR bytes = address.toIPv6Address();
     std::memcpy(&ipv6->sin6_addr, bytes.c, sizeof bytes.c);
-    ipv6->sin6_scope_id = decltype(ipv6->sin6_scope_id)(QNetworkInterface::interfaceIndexFromName(address.scopeId()));
+    ipv6->sin6_scope_id
+        = decltype(ipv6->sin6_scope_id)(QNetworkInterface::interfaceIndexFromName(address.scopeId()));
     return sizeof *ipv6;
 }
 
@@ -159,8 +190,8 @@ void FtpDataConnection::send(const QByteArray &bytes)
 void FtpDataConnection::sendPending()
 {
     while (sentSoFar < pending.size()) {
-        const auto size = ::send(descriptor, pending.constData() + sentSoFar, int(pending.size() - sentSoFar),
-                                 sendFlags);
+        const auto size
+            = ::send(descriptor, pending.constData() + sentSoFar, int(pending.size() - sentSoFar), sendFlags);
         if (size < 0) {
             const int failure = lastError();
             if (!isPending(failure))

@@ -77,7 +77,8 @@ void FtpReply::setUpTimers(const FtpTimeLimits &limits)
     totalTimer.setSingleShot(true);
     totalTimer.setInterval(limits.totalSeconds * 1000);
     connect(&totalTimer, &QTimer::timeout, this, [this, limits] {
-        end(TimeoutError, QStringLiteral("The transfer took longer than %1 seconds").arg(limits.totalSeconds));
+        end(TimeoutError,
+            QStringLiteral("The transfer took longer than %1 seconds").arg(limits.totalSeconds));
     });
 }
 
@@ -239,8 +240,9 @@ void FtpReply::handleUploadSize(const FtpProtocol::Response *response)
         return failOnBrokenData();
     const qint64 kept = response && response->code == 213 ? FtpProtocol::fileSize(response->text) : -1;
     if (kept >= 0 && kept != file.size())
-        return end(ProtocolFailure,
-                   QStringLiteral("Upload incomplete: the module kept %1 of %2 bytes").arg(kept).arg(file.size()));
+        return end(
+            ProtocolFailure,
+            QStringLiteral("Upload incomplete: the module kept %1 of %2 bytes").arg(kept).arg(file.size()));
     end();
 }
 
@@ -307,7 +309,8 @@ void FtpReply::judgeDownload()
 {
     const FtpDataConnection::End dataEnd = data->end();
     const bool allAnnounced = announced >= 0 && file.size() == announced;
-    if ((dataEnd == FtpDataConnection::End::Reset || dataEnd == FtpDataConnection::End::Failed) && !allAnnounced)
+    if ((dataEnd == FtpDataConnection::End::Reset || dataEnd == FtpDataConnection::End::Failed)
+        && !allAnnounced)
         return failOnBrokenData();
     if (announced >= 0 && dataEnd == FtpDataConnection::End::Clean && file.size() < announced)
         return end(
@@ -354,7 +357,8 @@ void FtpReply::failOnDataConnection()
 {
     if (data->end() == FtpDataConnection::End::Refused)
         return end(ConnectionRefusedError, QStringLiteral("The module refused the data connection"));
-    end(UnknownNetworkError, QStringLiteral("The data connection to the module failed: ") + data->errorString());
+    end(UnknownNetworkError,
+        QStringLiteral("The data connection to the module failed: ") + data->errorString());
 }
 
 void FtpReply::failOnSocket(const QTcpSocket *socket)

@@ -51,7 +51,18 @@ protected:
     qint64 writeData(const char *, qint64) override { return -1; }
 
 private:
-    enum class Step { Greeting, User, Password, Type, Size, Passive, DataConnection, Transfer, Verify, Ended };
+    enum class Step {
+        Greeting,
+        User,
+        Password,
+        Type,
+        Size,
+        Passive,
+        DataConnection,
+        Transfer,
+        Verify,
+        Ended
+    };
 
     void setUpTimers(const FtpTimeLimits &limits);
     bool isDownload() const { return operation() == QNetworkAccessManager::GetOperation; }
@@ -84,9 +95,9 @@ private:
     FtpProtocol::ResponseReader responses;
     Step step = Step::Greeting;
     QByteArray path;
-    QByteArray file;       // what is sent, or what has arrived so far
-    qint64 fileOffset = 0; // read from `file` by the reply's user
-    qint64 announced = -1; // the size SIZE gave, if any
+    QByteArray file;        // what is sent, or what has arrived so far
+    qint64 fileOffset = 0;  // read from `file` by the reply's user
+    qint64 announced = -1;  // the size SIZE gave, if any
     bool confirmed = false; // the server's 226 or 250
     QTimer idleTimer;
     QTimer totalTimer;

@@ -123,7 +123,8 @@ void tst_DeviceTransfer::checkFailureReport(const QString &operation, const QStr
     const MessageBoxCatcher::Box box = boxes.boxes.first();
     QCOMPARE(box.icon, QMessageBox::Critical);
     QCOMPARE(box.title, QString("tst_devicetransfer"));
-    QCOMPARE(box.text, (operation == "read" ? "Error while downloading " : "Error while uploading ") + url
+    QCOMPARE(box.text,
+             (operation == "read" ? "Error while downloading " : "Error while uploading ") + url
                  + ". Error: " + reported);
     QVERIFY2(!Qt::mightBeRichText(box.text), qPrintable(box.text));
 }
@@ -140,19 +141,21 @@ void tst_DeviceTransfer::transfer_data()
     QTest::addColumn<QString>("error");
     QTest::addColumn<QString>("expected");
     QTest::addColumn<bool>("realLimits");
-    const auto row = [](const char *name, const char *server, const QStringList &options, const QByteArray &file,
-                        const QString &error, const QString &expected, bool realLimits = false) {
-        const QString operation = QString(name).section(':', 0, 0);
-        QTest::newRow(name) << operation << QString(server) << options << file << error << expected
-                            << realLimits;
-    };
+    const auto row
+        = [](const char *name, const char *server, const QStringList &options, const QByteArray &file,
+             const QString &error, const QString &expected, bool realLimits = false) {
+              const QString operation = QString(name).section(':', 0, 0);
+              QTest::newRow(name) << operation << QString(server) << options << file << error << expected
+                                  << realLimits;
+          };
     for (const char *operation : {"read", "write"}) {
         const QString expected = operation == QString("read") ? moduleState : written;
         const QByteArray op(operation);
         row(op + ": pyftpdlib", "pyftpdlib", {}, moduleFile, "", expected);
         row(op + ": vsftpd", "vsftpd", {}, moduleFile, "", expected);
         row(op + ": no HELP", "pyftpdlib", {"--no-help"}, moduleFile, "", expected);
-        row(op + ": confirmed, then 221 and a close", "scripted", {"--then", "bye"}, moduleFile, "", expected);
+        row(op + ": confirmed, then 221 and a close", "scripted", {"--then", "bye"}, moduleFile, "",
+            expected);
         row(op + ": connection refused", "none", {}, moduleFile, "Connection refused", written);
         row(op + ": silent server", "pyftpdlib", {"--silent"}, moduleFile, noAnswer, written);
         row(op + ": refusal in markup", "scripted", {"--login-reply", "530 &lt;b>No&#8238;"}, moduleFile,
@@ -224,8 +227,9 @@ void tst_DeviceTransfer::transfer()
     QCOMPARE(box.statusWhileOpen, statusText(window));
     QCOMPARE(box.icon, QMessageBox::Information);
     QCOMPARE(box.title, QString("tst_devicetransfer"));
-    QCOMPARE(box.text, "Parameters sent to " + url
-                           + ".<br>Please restart the screen by going to \"Settings menu->Restart\" on VTPX02/04.");
+    QCOMPARE(box.text,
+             "Parameters sent to " + url
+                 + ".<br>Please restart the screen by going to \"Settings menu->Restart\" on VTPX02/04.");
 }
 
 // While a read or a write runs, Read and Write do nothing, however often

@@ -105,48 +105,52 @@ void tst_FtpClient::transfer_data()
     for (const char *op : {"read", "write"}) {
         const QByteArray written = op == QByteArray("read") ? moduleFile : newFile;
         row(op, "pyftpdlib", "pyftpdlib", {}, "", E::NoError, written);
-        row(op, "227 naming another host", "pyftpdlib", {"--masquerade", "127.0.0.9", "--passive-port", "50021"},
-            "", E::NoError, written);
+        row(op, "227 naming another host", "pyftpdlib",
+            {"--masquerade", "127.0.0.9", "--passive-port", "50021"}, "", E::NoError, written);
         row(op, "vsftpd", "vsftpd", {}, "", E::NoError, written);
         row(op, "no HELP", "pyftpdlib", {"--no-help"}, "", E::NoError, written);
         row(op, "slow but alive", "pyftpdlib", {"--reply-delay", "0.25"}, "", E::NoError, written);
-        row(op, "120, then 220", "pyftpdlib", {"--greeting", "120 Ready in a moment."}, "", E::NoError, written);
-        row(op, "multi-line greeting", "scripted", {"--greeting", "220-Welcome|220-to the module.|220 Ready"}, "",
-            E::NoError, written);
-        row(op, "250 as the confirmation", "scripted", {"--final-reply", "250 Done."}, "", E::NoError, written);
+        row(op, "120, then 220", "pyftpdlib", {"--greeting", "120 Ready in a moment."}, "", E::NoError,
+            written);
+        row(op, "multi-line greeting", "scripted", {"--greeting", "220-Welcome|220-to the module.|220 Ready"},
+            "", E::NoError, written);
+        row(op, "250 as the confirmation", "scripted", {"--final-reply", "250 Done."}, "", E::NoError,
+            written);
         row(op, "lenient: blank line, 202, blanks in 227 and 213", "scripted",
             {"--greeting", "220 Ready|", "--type-reply", "202 Binary anyway.", "--size-reply", "213 {size} ",
              "--pasv-format", "227 Passive ({h1}, {h2}, {h3}, {h4}, {p1}, {p2})"},
             "", E::NoError, written);
-        row(op, "confirmed, then the control connection reset", "scripted", {"--then", "reset"}, "", E::NoError,
-            written);
+        row(op, "confirmed, then the control connection reset", "scripted", {"--then", "reset"}, "",
+            E::NoError, written);
         row(op, "confirmed, then 221 and a close", "scripted", {"--then", "bye"}, "", E::NoError, written);
         row(op, "connection refused", "none", {}, "Connection refused", E::ConnectionRefusedError);
-        row(op, "data connection refused", "scripted", {"--pasv-port", "9"}, "The module refused the data connection",
-            E::ConnectionRefusedError);
+        row(op, "data connection refused", "scripted", {"--pasv-port", "9"},
+            "The module refused the data connection", E::ConnectionRefusedError);
         row(op, "login refused", "pyftpdlib", {"--refuse-login"}, "The module refused the login: 530 ",
             E::AuthenticationRequiredError);
         row(op, "refusal in markup", "scripted", {"--login-reply", "530 <b>&lt;No&#8238;&nbsp;</b>"},
             "The module refused the login: 530 ?b>?lt;No?#8238;?nbsp;?/b>", E::AuthenticationRequiredError);
         row(op, "busy", "pyftpdlib", {"--greeting", "421 Full."}, "The module is busy: 421 Full.",
             E::ServiceUnavailableError);
-        row(op, "229 ( to USER", "pyftpdlib", {"--answer", "USER=229 ("}, "The module sent an unexpected reply: 229 (",
+        row(op, "229 ( to USER", "pyftpdlib", {"--answer", "USER=229 ("},
+            "The module sent an unexpected reply: 229 (", E::ProtocolFailure);
+        row(op, "227 out of range", "pyftpdlib", {"--answer", "PASV=227 Passive (300,0,0,1,4,1)."},
+            invalidReply, E::ProtocolFailure);
+        row(op, "227 without numbers", "pyftpdlib", {"--answer", "PASV=227 ("}, invalidReply,
             E::ProtocolFailure);
-        row(op, "227 out of range", "pyftpdlib", {"--answer", "PASV=227 Passive (300,0,0,1,4,1)."}, invalidReply,
-            E::ProtocolFailure);
-        row(op, "227 without numbers", "pyftpdlib", {"--answer", "PASV=227 ("}, invalidReply, E::ProtocolFailure);
         row(op, "garbage line", "pyftpdlib", {"--answer", "TYPE=hello"}, invalidReply, E::ProtocolFailure);
         row(op, "endless greeting", "pyftpdlib", {"--endless-greeting"}, invalidReply, E::ProtocolFailure);
         row(op, "line that never ends", "scripted", {"--endless-line"}, invalidReply, E::ProtocolFailure);
         row(op, "never greets", "pyftpdlib", {"--silent"}, noAnswer, E::TimeoutError);
-        row(op, "stalls", "pyftpdlib", {"--stall-after", op == QByteArray("read") ? "RETR" : "STOR"}, noAnswer,
-            E::TimeoutError, QByteArray());
+        row(op, "stalls", "pyftpdlib", {"--stall-after", op == QByteArray("read") ? "RETR" : "STOR"},
+            noAnswer, E::TimeoutError, QByteArray());
     }
-    row("read", "missing file", "pyftpdlib", {}, "The module has no file vtpx_domo: 550 ", E::ContentNotFoundError,
-        QByteArray(), QByteArray());
-    row("read", "no SIZE, file over 64 KiB", "scripted", {"--size-reply", "502 No.", "--extra-bytes", "70000"},
-        tooLarge, E::UnknownContentError);
-    row("read", "SIZE too large", "pyftpdlib", {"--answer", "SIZE=213 65537"}, tooLarge, E::UnknownContentError);
+    row("read", "missing file", "pyftpdlib", {}, "The module has no file vtpx_domo: 550 ",
+        E::ContentNotFoundError, QByteArray(), QByteArray());
+    row("read", "no SIZE, file over 64 KiB", "scripted",
+        {"--size-reply", "502 No.", "--extra-bytes", "70000"}, tooLarge, E::UnknownContentError);
+    row("read", "SIZE too large", "pyftpdlib", {"--answer", "SIZE=213 65537"}, tooLarge,
+        E::UnknownContentError);
     row("read", "more bytes than announced", "scripted", {"--extra-bytes", "5"},
         "The module sent more than the " + size + " bytes it announced", E::ProtocolFailure);
     row("read", "cut short after SIZE", "pyftpdlib", {"--truncate-after", "20"},
@@ -163,10 +167,11 @@ void tst_FtpClient::transfer_data()
     row("read", "freezes mid-file", "pyftpdlib", {"--freeze-after", "5"}, noAnswer, E::TimeoutError);
     row("read", "drops mid-file", "pyftpdlib", {"--drop-after", "5"}, "The module closed the connection",
         E::RemoteHostClosedError);
-    row("read", "alive, but too slow", "pyftpdlib", {"--trickle", "1"}, "The transfer took longer than 4 seconds",
-        E::TimeoutError);
+    row("read", "alive, but too slow", "pyftpdlib", {"--trickle", "1"},
+        "The transfer took longer than 4 seconds", E::TimeoutError);
     const QString brokeOff
-        = QString("The module broke off the transfer of %1 bytes: its file may be cut short").arg(newFile.size());
+        = QString("The module broke off the transfer of %1 bytes: its file may be cut short")
+              .arg(newFile.size());
     row("write", "refused", "pyftpdlib", {"--read-only"}, "The module refused the write: 550 ",
         E::ContentAccessDenied);
     row("write", "reset after 10 bytes", "scripted", {"--data-bytes", "10", "--data-end", "reset"}, brokeOff,
@@ -177,8 +182,8 @@ void tst_FtpClient::transfer_data()
         QString("Upload incomplete: the module kept 10 of %1 bytes").arg(newFile.size()), E::ProtocolFailure,
         newFile.left(10));
     row("write", "no SIZE", "scripted", {"--size-reply", "502 No."}, "", E::NoError, newFile);
-    row("write", "drops the connection", "pyftpdlib", {"--drop-after", "0"}, "The module closed the connection",
-        E::RemoteHostClosedError, QByteArray());
+    row("write", "drops the connection", "pyftpdlib", {"--drop-after", "0"},
+        "The module closed the connection", E::RemoteHostClosedError, QByteArray());
 }
 
 void tst_FtpClient::transfer()
@@ -196,7 +201,8 @@ void tst_FtpClient::transfer()
     if (server == "vsftpd")
         QVERIFY2(this->server->startVsftpd(address = "127.0.0.2"), qPrintable(this->server->errorString()));
     else if (server == "scripted")
-        QVERIFY2(this->server->startScripted(address = "127.0.0.1", options), qPrintable(this->server->errorString()));
+        QVERIFY2(this->server->startScripted(address = "127.0.0.1", options),
+                 qPrintable(this->server->errorString()));
     else if (server == "pyftpdlib")
         QVERIFY2(this->server->startPyftpdlib(address = "127.0.0.1", options),
                  qPrintable(this->server->errorString()));
@@ -207,7 +213,8 @@ void tst_FtpClient::transfer()
     QVERIFY(waitUntilFinished(reply));
 
     QCOMPARE(finished.count(), 1);
-    QVERIFY2(error.isEmpty() ? reply->errorString() == "Unknown error" : reply->errorString().startsWith(error),
+    QVERIFY2(error.isEmpty() ? reply->errorString() == "Unknown error"
+                             : reply->errorString().startsWith(error),
              qPrintable(reply->errorString()));
     QCOMPARE(reply->error(), code);
     QVERIFY(!reply->errorString().contains('<'));
