@@ -5,70 +5,20 @@
 
 #include "ftpaccessmanager.h"
 #include "mainform.h"
+#include "moduleaddress.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QDebug>
-#include <QHostAddress>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QNetworkAccessManager>
-#include <QNetworkAddressEntry>
-#include <QNetworkInterface>
 #include <QNetworkReply>
 #include <QStatusBar>
 
-namespace {
-
-bool isOnLocalSubnet(const QHostAddress &address)
-{
-    const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
-    for (const QNetworkInterface &interface : interfaces) {
-        const QList<QNetworkAddressEntry> entries = interface.addressEntries();
-        for (const QNetworkAddressEntry &entry : entries) {
-            if (address.isInSubnet(entry.ip(), entry.prefixLength()))
-                return true;
-        }
-    }
-    return false;
-}
-
-// The typed address with each octet read as the decimal number that the
-// address field accepted: QHostAddress would read "010" as octal 8, and
-// "08" not at all.
-QString decimalAddress(const QString &typed)
-{
-    QStringList octets = typed.split(QLatin1Char('.'));
-    if (octets.size() != 4)
-        return typed;
-    for (QString &octet : octets) {
-        bool isNumber = false;
-        const int value = octet.toInt(&isNumber, 10);
-        if (!isNumber || octet.startsWith(QLatin1Char('+')) || octet.startsWith(QLatin1Char('-')))
-            return typed;
-        octet = QString::number(value);
-    }
-    return octets.join(QLatin1Char('.'));
-}
-
-} // namespace
-
 QUrl qvtpx0xtweaker::buildDeviceUrl() const
 {
-    QHostAddress address;
-    address.setAddress(decimalAddress(form->lineEditIP->text()));
-    if (address.isNull())
-        return QUrl();
-
-    QNetworkAddressEntry device;
-    device.setIp(address);
-    if (!isOnLocalSubnet(device.ip()))
-        return QUrl();
-
-    QUrl url;
-    url.setUrl(QStringLiteral("ftp://anonymous:@") + device.ip().toString() + QStringLiteral("/vtpx_domo"),
-               QUrl::TolerantMode);
-    return url.isValid() ? url : QUrl();
+    return ModuleAddress::parameterFileUrl(form->lineEditIP->text());
 }
 
 // Each transfer has a manager of its own, released by its completion. It is

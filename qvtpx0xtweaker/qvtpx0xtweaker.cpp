@@ -2,35 +2,19 @@
 
 #include "closeguard.h"
 #include "mainform.h"
+#include "moduleaddress.h"
+#include "modulesettings.h"
 
 #include <QAction>
-#include <QCheckBox>
 #include <QCoreApplication>
 #include <QFrame>
 #include <QIcon>
 #include <QLineEdit>
 #include <QNetworkAccessManager>
 #include <QPixmap>
-#include <QRadioButton>
 #include <QRegExp>
 #include <QRegExpValidator>
-#include <QSlider>
-#include <QSpinBox>
 #include <QStatusBar>
-
-namespace {
-
-const char octetPattern[] = "(?:[0-1]?[0-9]?[0-9]|2[0-4][0-9]|25[0-5])";
-const char octetSeparator[] = "\\.";
-
-QString addressPattern()
-{
-    const QString octet = QLatin1String(octetPattern);
-    const QString dot = QLatin1String(octetSeparator);
-    return octet + dot + octet + dot + octet + dot + octet;
-}
-
-} // namespace
 
 qvtpx0xtweaker::qvtpx0xtweaker(QWidget *parent)
     : QMainWindow(parent), form(new MainForm), uploadData(nullptr), uploadBuffer(nullptr)
@@ -83,7 +67,7 @@ void qvtpx0xtweaker::paintEvent(QPaintEvent *event)
 
 void qvtpx0xtweaker::on_lineEditIP_textChanged(const QString &arg1)
 {
-    const QRegExp expression(addressPattern(), Qt::CaseSensitive, QRegExp::RegExp);
+    const QRegExp expression(ModuleAddress::pattern(), Qt::CaseSensitive, QRegExp::RegExp);
     QRegExpValidator validator(expression);
     QString text = arg1;
     int position = 0;
@@ -97,11 +81,5 @@ void qvtpx0xtweaker::on_lineEditIP_textChanged(const QString &arg1)
 void qvtpx0xtweaker::on_butDefaults_clicked()
 {
     form->statusbar->showMessage(QString(), 0);
-    form->sliderBlVal->setValue(80);
-    form->spinBoxBlTime->setValue(120);
-    form->radArm3->setChecked(true);
-    form->chkBlMenu->setChecked(false);
-    form->chkNetworkMenu->setChecked(false);
-    form->chkSimulMenu->setChecked(false);
-    form->chkTimeMenu->setChecked(false);
+    showSettings(ModuleSettings());
 }

@@ -7,6 +7,7 @@
 #include <QNetworkReply> // complete, so that moc registers the slots' argument type
 #include <QUrl>
 
+class ModuleSettings;
 class QBuffer;
 class QNetworkAccessManager;
 struct MainForm;
@@ -38,8 +39,7 @@ private:
     QUrl buildDeviceUrl() const;
     QByteArray buildParameterFile() const;
     void applyParameterFile(const QByteArray &text);
-    void applyParameter(const QByteArray &key, const QByteArray &value, const QByteArray &line);
-    void applyRebootMode(int mode, const QByteArray &line);
+    void showSettings(const ModuleSettings &settings);
     QNetworkAccessManager *createTransferManager();
     void detachTransfer(QNetworkAccessManager *manager, QNetworkReply *reply);
     void reportTransferFailure(const QString &statusPrefix, const QString &boxPrefix,

@@ -246,10 +246,13 @@ void FtpReply::handleUploadSize(const FtpProtocol::Response *response)
     end();
 }
 
-// Once the transfer is confirmed, the control connection no longer
-// matters: a read waits for its data alone, an upload decides now.
+// Before the transfer is confirmed, losing the control connection fails
+// it; after, it no longer matters: a read waits for its data alone, an
+// upload decides now.
 void FtpReply::controlFailed()
 {
+    if (!confirmed && step == Step::Transfer) // the session ended in the middle of the file
+        return failOnBrokenData();
     if (!confirmed)
         return failOnSocket(control);
     if (step == Step::Verify)

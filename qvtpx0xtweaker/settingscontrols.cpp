@@ -1,0 +1,81 @@
+// The window's control of each of the module's settings: the parameter
+// file is generated from what the controls hold, and a module's file is
+// shown in them.
+
+#include "qvtpx0xtweaker.h"
+
+#include "mainform.h"
+#include "modulesettings.h"
+#include "parameterfile.h"
+
+#include <QCheckBox>
+#include <QRadioButton>
+#include <QSlider>
+#include <QSpinBox>
+
+#include <functional>
+
+namespace {
+
+// A setting's control: the value it holds, and how a value is shown in it.
+struct Control
+{
+    const char *key;
+    std::function<int()> value;
+    std::function<void(int)> show;
+};
+
+Control switchControl(const char *key, QCheckBox *box)
+{
+    return {key, [box] { return box->isChecked() ? 1 : 0; }, [box](int value) { box->setChecked(value != 0); }};
+}
+
+// One row per setting, by its key in the file. Levels are bounded by their
+// controls' ranges, switches are on for any value but 0.
+QVector<Control> controlsOf(const MainForm *form)
+{
+    QRadioButton *const rebootButtons[] = {form->radArm0, form->radArm1, form->radArm2, form->radArm3};
+    const auto rebootMode = [form] { // "Automatic" too when no button is checked
+        return form->radArm0->isChecked() ? 0 : form->radArm1->isChecked() ? 1 : form->radArm2->isChecked() ? 2 : 3;
+    };
+    return {
+        {"arm", rebootMode, [rebootButtons](int mode) { rebootButtons[mode]->setChecked(true); }},
+        {"blighlvl", [form] { return form->sliderBlVal->value(); },
+         [form](int level) { form->sliderBlVal->setValue(level); }},
+        {"blightout", [form] { return form->spinBoxBlTime->value(); },
+         [form](int seconds) { form->spinBoxBlTime->setValue(seconds); }},
+        switchControl("backlightmenu", form->chkBlMenu),
+        switchControl("simulmenu", form->chkSimulMenu),
+        switchControl("timemenu", form->chkTimeMenu),
+        switchControl("networkmenu", form->chkNetworkMenu),
+    };
+}
+
+} // namespace
+
+QByteArray qvtpx0xtweaker::buildParameterFile() const
+{
+    ModuleSettings settings;
+    for (const Control &control : controlsOf(form))
+        settings.setValue(control.key, control.value());
+    return ParameterFile::generate(settings);
+}
+
+// Only what the file sets, each in turn: a setting it does not name keeps
+// what its control showed.
+void qvtpx0xtweaker::applyParameterFile(const QByteArray &text)
+{
+    const QVector<Control> controls = controlsOf(form);
+    for (const ParameterFile::Assignment &assignment : ParameterFile::read(text)) {
+        for (const Control &control : controls) {
+            if (qstrcmp(control.key, assignment.setting->key) == 0)
+                control.show(assignment.value);
+        }
+    }
+}
+
+void qvtpx0xtweaker::showSettings(const ModuleSettings &settings)
+{
+    for (const Control &control : controlsOf(form))
+        control.show(settings.value(control.key));
+}
