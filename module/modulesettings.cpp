@@ -15,6 +15,20 @@ int indexOf(const char *key)
     return -1;
 }
 
+// A user's text as it may be shown on one line: other bytes than printable
+// ASCII as %XX.
+QString printable(const QByteArray &text)
+{
+    QString shown;
+    for (char c : text) {
+        if (c >= ' ' && c <= '~' && c != '%')
+            shown += QLatin1Char(c);
+        else
+            shown += QStringLiteral("%%1").arg(uchar(c), 2, 16, QLatin1Char('0')).toUpper();
+    }
+    return shown;
+}
+
 } // namespace
 
 const QVector<ModuleSettings::Setting> &ModuleSettings::table()
@@ -75,7 +89,7 @@ QString ModuleSettings::setFromText(const QByteArray &key, const QByteArray &val
 {
     const Setting *setting = find(key);
     if (!setting)
-        return QStringLiteral("unknown setting \"%1\"").arg(QString::fromLatin1(key.toPercentEncoding()));
+        return QStringLiteral("unknown setting \"%1\"").arg(printable(key));
     bool isNumber = !value.isEmpty() && value.size() <= 9;
     for (char c : value)
         isNumber = isNumber && c >= '0' && c <= '9';
@@ -85,7 +99,7 @@ QString ModuleSettings::setFromText(const QByteArray &key, const QByteArray &val
             .arg(QLatin1String(setting->key))
             .arg(setting->minimum)
             .arg(setting->maximum)
-            .arg(QString::fromLatin1(value.toPercentEncoding(" ")));
+            .arg(printable(value));
     values[indexOf(setting->key)] = number;
     return QString();
 }

@@ -1,6 +1,7 @@
 #include "ftpserverprocess.h"
 
 #include <QDir>
+#include <QNetworkInterface>
 #include <QTcpSocket>
 #include <QTest>
 
@@ -111,4 +112,10 @@ void FtpServerProcess::setFile(const QByteArray &contents)
     const passwd *ftp = ownedByFtpUser ? getpwnam("ftp") : nullptr;
     if (ftp && chown(QFile::encodeName(file.fileName()).constData(), ftp->pw_uid, ftp->pw_gid) != 0)
         qWarning("cannot give vtpx_domo to the ftp user");
+}
+
+bool inIsolatedNetworkNamespace()
+{
+    const auto interfaces = QNetworkInterface::allInterfaces();
+    return interfaces.size() == 1 && (interfaces.first().flags() & QNetworkInterface::IsLoopBack);
 }

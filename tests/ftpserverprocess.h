@@ -41,4 +41,7 @@ private:
     bool ownedByFtpUser = false;
 };
 
+// True in a network namespace of the test's own with only loopback.
+bool inIsolatedNetworkNamespace();
+
 #endif // FTPSERVERPROCESS_H

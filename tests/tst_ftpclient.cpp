@@ -1,7 +1,6 @@
 #include "ftpaccessmanager.h"
 #include "ftpreply.h"
 #include "ftpserverprocess.h"
-#include "windowdriver.h"
 
 #include <QtNetwork>
 #include <QtTest>
@@ -294,5 +293,5 @@ void tst_FtpClient::realTimeLimit()
     QCOMPARE(reply->errorString(), QString("No answer from the module for 30 seconds"));
 }
 
-QTEST_MAIN(tst_FtpClient)
+QTEST_GUILESS_MAIN(tst_FtpClient)
 #include "tst_ftpclient.moc"

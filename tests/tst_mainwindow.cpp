@@ -1,3 +1,5 @@
+#include "parameterfile.h"
+#include "settingsstate.h"
 #include "windowdriver.h"
 
 #include "qvtpx0xtweaker.h"
@@ -9,10 +11,10 @@ namespace {
 const QString salmon = QStringLiteral("QLineEdit {background-color:#FFA07A;}");
 }
 
-// The window as a user meets it: its first state and the address gate
-// (Restore defaults is clicked in tst_devicetransfer, quitting is tested on
-// the real executable by executable_in_x11.sh); and what other programs rely
-// on: its slot table and its resources.
+// The window as a user meets it: its first state, the address gate, each
+// control's place in the parameter file, and Restore defaults (quitting is
+// tested on the real executable by executable_in_x11.sh); and what other
+// programs rely on: its slot table and its resources.
 class tst_MainWindow : public QObject
 {
     Q_OBJECT
@@ -23,6 +25,9 @@ private slots:
     void firstDisplay();
     void addressGate_data();
     void addressGate();
+    void controlsInTheFile_data();
+    void controlsInTheFile();
+    void restoreDefaults();
     void slotTable();
     void resources();
 
@@ -93,6 +98,42 @@ void tst_MainWindow::addressGate()
     QCOMPARE(edit->text(), text);
     QVERIFY(moduleControlsEnabled(acceptable));
     QCOMPARE(addressStyle(), acceptable ? QString() : salmon);
+}
+
+// Each control written to its own key, and read back from it.
+void tst_MainWindow::controlsInTheFile_data()
+{
+    QTest::addColumn<QString>("state");
+    QTest::addColumn<QString>("written"); // the settings the file holds
+    for (const char *state : {"3/80/120/0000", "1/100/0/1001", "0/0/0/0100", "2/100/600/0010", "3/7/9/0001"})
+        QTest::newRow(state) << QString(state) << QString(state);
+    QTest::newRow("no reboot mode checked") << "-/80/120/0000"
+                                            << "3/80/120/0000";
+}
+
+void tst_MainWindow::controlsInTheFile()
+{
+    QFETCH(QString, state);
+    QFETCH(QString, written);
+    setControlState(window, state);
+    const QByteArray file = WindowInternals::buildParameterFile(*window);
+    QCOMPARE(stateOf(ParameterFile::settingsOf(file)), written);
+    setControlState(window, "0/1/2/1111");
+    WindowInternals::applyParameterFile(*window, file);
+    QCOMPARE(controlState(window), written);
+}
+
+// Every control moved, every box ticked: all back to the defaults, and
+// the status bar cleared; the address stays.
+void tst_MainWindow::restoreDefaults()
+{
+    typeAddress(window, "127.0.0.1");
+    setControlState(window, "0/5/7/1111");
+    window->findChild<QStatusBar *>()->showMessage("earlier");
+    clickButton(window, "butDefaults");
+    QCOMPARE(controlState(window), QString("3/80/120/0000"));
+    QVERIFY(statusText(window).isEmpty());
+    QCOMPARE(window->findChild<QLineEdit *>("lineEditIP")->text(), QString("127.0.0.1"));
 }
 
 // Six private slots, and moc registers the network slots' argument type

@@ -1,7 +1,8 @@
-#include "windowdriver.h"
+#include "logcapture.h"
+#include "parameterfile.h"
+#include "settingsstate.h"
 
 #include <QtTest>
-#include <QtWidgets>
 
 namespace {
 // The module's file for arm, level, time-out and the four menu switches.
@@ -14,27 +15,32 @@ QByteArray parameterFile(const char *arm, const char *level, const char *timeout
         text += QByteArray("#0=full access;1=read-only;other=forced to 1\n") + keys[i] + menus[i] + "\n";
     return text;
 }
+
+// What a module's file sets, over the defaults.
+QString stateAfterReading(const QByteArray &text)
+{
+    ModuleSettings settings;
+    for (const ParameterFile::Assignment &assignment : ParameterFile::read(text))
+        settings.setValue(assignment.setting->key, assignment.value);
+    return stateOf(settings);
+}
 } // namespace
 
-// The bytes written for each state of the controls, and the reader's rules:
-// what each line does to the controls and what it logs. States are
-// "arm/level/timeout/menus", as windowdriver.h writes them.
+// The module's parameter file, without a window: the bytes generated for
+// each value of the settings, and the reader's rules, what each line sets
+// and what it logs.
 class tst_ParameterFile : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { window = new qvtpx0xtweaker; }
-    void init() { setControlState(window, "3/80/120/0000"); }
-    void cleanupTestCase() { delete window; }
+    void initTestCase() { qSetMessagePattern("%{file}:%{line} - %{message}"); }
     void generation_data();
     void generation();
     void reader_data();
     void reader();
     void logOfAWholeFile();
-
-private:
-    qvtpx0xtweaker *window = nullptr;
+    void settingsOfAFile();
 };
 
 void tst_ParameterFile::generation_data()
@@ -43,22 +49,16 @@ void tst_ParameterFile::generation_data()
     QTest::addColumn<QByteArray>("expected");
     QTest::newRow("defaults") << "3/80/120/0000" << parameterFile("3", "80", "120", "0000");
     QTest::newRow("second example") << "1/100/0/1001" << parameterFile("1", "100", "0", "1001");
-    QTest::newRow("no radio checked") << "-/80/120/0000" << parameterFile("3", "80", "120", "0000");
     QTest::newRow("arm 0, lowest values") << "0/0/0/0100" << parameterFile("0", "0", "0", "0100");
     QTest::newRow("arm 2, highest values") << "2/100/600/0010" << parameterFile("2", "100", "600", "0010");
 }
 
 void tst_ParameterFile::generation()
 {
-    QCOMPARE(parameterFile("3", "80", "120", "0000").size(), 349);
     QFETCH(QString, state);
     QFETCH(QByteArray, expected);
-    setControlState(window, state);
-    const QByteArray text = WindowInternals::buildParameterFile(*window);
-    QCOMPARE(text, expected);
-    setControlState(window, "0/1/2/1111");
-    WindowInternals::applyParameterFile(*window, text); // and it reads back
-    QCOMPARE(controlState(window), state == "-/80/120/0000" ? "3/80/120/0000" : state);
+    QCOMPARE(ParameterFile::generate(settingsOf(state)), expected);
+    QCOMPARE(stateAfterReading(expected), state); // and it reads back
 }
 
 // warning: what the reader warns of, if anything, besides its echo of each
@@ -66,7 +66,7 @@ void tst_ParameterFile::generation()
 void tst_ParameterFile::reader_data()
 {
     QTest::addColumn<QByteArray>("text");
-    QTest::addColumn<QString>("expected"); // the controls afterwards, from the defaults
+    QTest::addColumn<QString>("expected"); // the settings afterwards, from the defaults
     QTest::addColumn<QString>("warning");
     const auto row = [](const char *name, const QByteArray &text, const char *expected, const char *warning) {
         QTest::newRow(name) << text << QString(expected) << QString(warning);
@@ -84,7 +84,7 @@ void tst_ParameterFile::reader_data()
     row("arm out of range", "arm=4\n", "3/80/120/0000", "Unhandled value for arm \"arm=4\"");
     row("arm negative", "arm=-1\n", "3/80/120/0000", "Unhandled value for arm \"arm=-1\"");
     row("each arm", "arm=0\narm=1\narm=2\narm=3\narm=0\n", "0/80/120/0000", "");
-    row("bounded by the controls", "blighlvl=150\nblightout=999\nblighlvl=-5\n", "3/0/600/0000", "");
+    row("levels bounded", "blighlvl=150\nblightout=999\nblighlvl=-5\n", "3/0/600/0000", "");
     row("menus: not 0 is on", "backlightmenu=2\nsimulmenu=-1\ntimemenu=0\nnetworkmenu=1\n", "3/80/120/1101",
         "");
     row("each menu", "timemenu=1\nsimulmenu=1\nsimulmenu=0\n", "3/80/120/0010", "");
@@ -102,8 +102,7 @@ void tst_ParameterFile::reader()
     QFETCH(QString, expected);
     QFETCH(QString, warning);
     LogCapture log;
-    WindowInternals::applyParameterFile(*window, text);
-    QCOMPARE(controlState(window), expected);
+    QCOMPARE(stateAfterReading(text), expected);
     const QStringList warnings = log.messages().filter(QRegularExpression("^warning: "));
     QCOMPARE(warnings, warning.isEmpty() ? QStringList() : QStringList("warning: " + warning));
 }
@@ -112,7 +111,7 @@ void tst_ParameterFile::reader()
 void tst_ParameterFile::logOfAWholeFile()
 {
     LogCapture log;
-    WindowInternals::applyParameterFile(*window, "[global]\n\narm=1\nx=1=2\nblighlvl=abc\narm=9\nvolume=3\n");
+    ParameterFile::read("[global]\n\narm=1\nx=1=2\nblighlvl=abc\narm=9\nvolume=3\n");
     QCOMPARE(
         log.messages(),
         QStringList({"info: Ignore line \"[global]\"", "info: Ignore line \"\"", "debug: \"arm=1\"",
@@ -123,5 +122,14 @@ void tst_ParameterFile::logOfAWholeFile()
     QVERIFY2(log.lines().at(2).contains(source), qPrintable(log.lines().at(2)));
 }
 
-QTEST_MAIN(tst_ParameterFile)
+// What a file holds, as a module's settings: the defaults for what it
+// does not set, and nothing logged.
+void tst_ParameterFile::settingsOfAFile()
+{
+    LogCapture log;
+    QCOMPARE(stateOf(ParameterFile::settingsOf("blightout=30\nsimulmenu=7\narm=9\n")), QString("3/80/30/0100"));
+    QVERIFY(log.messages().isEmpty());
+}
+
+QTEST_GUILESS_MAIN(tst_ParameterFile)
 #include "tst_parameterfile.moc"

@@ -6,7 +6,6 @@
 
 namespace {
 const char *const menuBoxes[] = {"chkBlMenu", "chkSimulMenu", "chkTimeMenu", "chkNetworkMenu"};
-LogCapture *currentLog = nullptr;
 
 QRadioButton *rebootButton(const QWidget *window, int mode)
 {
@@ -66,12 +65,6 @@ int transfersInFlight(const QWidget *window)
     return window->findChildren<QNetworkAccessManager *>().size();
 }
 
-bool inIsolatedNetworkNamespace()
-{
-    const auto interfaces = QNetworkInterface::allInterfaces();
-    return interfaces.size() == 1 && (interfaces.first().flags() & QNetworkInterface::IsLoopBack);
-}
-
 void MessageBoxCatcher::timerEvent(QTimerEvent *)
 {
     auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
@@ -79,40 +72,4 @@ void MessageBoxCatcher::timerEvent(QTimerEvent *)
         return;
     boxes << Box {box->icon(), box->windowTitle(), box->text(), window ? statusText(window) : QString()};
     box->button(QMessageBox::Ok)->click();
-}
-
-LogCapture::LogCapture() : previous(qInstallMessageHandler(handler))
-{
-    currentLog = this;
-}
-
-LogCapture::~LogCapture()
-{
-    qInstallMessageHandler(previous);
-    currentLog = nullptr;
-}
-
-// Only the program's own messages carry a source file: Qt's are passed on.
-void LogCapture::handler(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    if (!context.file)
-        return currentLog->previous(type, context, message);
-    currentLog->printed << qFormatLogMessage(type, context, message);
-    currentLog->types << type;
-}
-
-QStringList LogCapture::messages() const
-{
-    static const char *const levels[] = {"debug", "warning", "critical", "fatal", "info"};
-    QStringList result;
-    for (int i = 0; i < printed.size(); ++i)
-        result << QString(levels[types[i]]) + ": " + printed[i].mid(printed[i].indexOf(" - ") + 3);
-    return result;
-}
-
-QString LogCapture::quoted(const QString &text)
-{
-    QString result;
-    QDebug(&result).nospace() << text;
-    return result;
 }

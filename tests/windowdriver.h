@@ -1,6 +1,7 @@
 #ifndef WINDOWDRIVER_H
 #define WINDOWDRIVER_H
 
+#include "logcapture.h"
 #include "windowinternals.h"
 
 #include <QMessageBox>
@@ -16,8 +17,6 @@ void clickButton(QWidget *window, const char *objectName);
 QString statusText(const QWidget *window);
 // Transfers whose completion has not yet released their network manager.
 int transfersInFlight(const QWidget *window);
-// True in a network namespace of the test's own with only loopback.
-bool inIsolatedNetworkNamespace();
 
 // Closes with Ok every modal message box that opens while it lives, and
 // keeps what each said and what the status bar said meanwhile.
@@ -37,26 +36,6 @@ protected:
 
 private:
     const QWidget *window;
-};
-
-// Records the program's own log messages, as printed, while it lives.
-class LogCapture
-{
-public:
-    LogCapture();
-    ~LogCapture();
-    Q_DISABLE_COPY(LogCapture)
-    // Each message as "level: text", the text being what follows " - ".
-    QStringList messages() const;
-    QStringList lines() const { return printed; }
-    // A text as the logger quotes it.
-    static QString quoted(const QString &text);
-
-private:
-    static void handler(QtMsgType type, const QMessageLogContext &context, const QString &message);
-    QtMessageHandler previous;
-    QStringList printed;
-    QList<QtMsgType> types;
 };
 
 #endif // WINDOWDRIVER_H
