@@ -29,6 +29,7 @@ def parse_arguments():
     parser.add_argument("--data-bytes", type=int, help="send, or read, only this many bytes of the file")
     parser.add_argument("--extra-bytes", type=int, default=0, help="send this many bytes more than the file")
     parser.add_argument("--keep", type=int, help="store only this many bytes of what an upload sent")
+    parser.add_argument("--alter", action="store_true", help="store an upload with its first byte changed")
     parser.add_argument("--data-end", choices=["close", "reset", "open"], default="close",
                         help="how the data connection ends once the bytes are through")
     parser.add_argument("--final-reply", default="226 Transfer complete.")
@@ -128,8 +129,11 @@ class Session:
             received += piece
         if wanted is not None:  # what is not read stays waiting, unread
             select.select([data], [], [], 2)
+        kept = received[:self.options.keep]
+        if self.options.alter and kept:
+            kept = bytes([kept[0] ^ 0x20]) + kept[1:]
         with open(self.path, "wb") as file:
-            file.write(received[:self.options.keep])
+            file.write(kept)
 
     def end_data(self, data):
         if self.options.data_end == "reset":

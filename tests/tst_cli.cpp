@@ -1,0 +1,249 @@
+#include "ftpserverprocess.h"
+#include "parameterfile.h"
+#include "settingsstate.h"
+
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+// What each module on 127.0.0.1 to 127.0.0.4 holds at first.
+const QString firstStates[] = {"1/33/45/1010", "0/0/0/0000", "2/100/600/1111", "3/80/120/0001"};
+
+QByteArray line(const QString &address, const QString &state)
+{
+    QByteArray text = address.toUtf8();
+    const ModuleSettings settings = settingsOf(state);
+    for (const ModuleSettings::Setting &setting : ModuleSettings::table())
+        text += ' ' + QByteArray(setting.key) + '=' + QByteArray::number(settings.value(setting.key));
+    return text;
+}
+} // namespace
+
+// qvtpx0xtweaker-cli, the real executable, against several simulated
+// modules at once, one per loopback address, in this test's own network
+// namespace (see CMakeLists.txt).
+class tst_Cli : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup() { servers.clear(); }
+    void readAndWriteEveryModule();
+    void aMixOfModules();
+    void json();
+    void badArguments_data();
+    void badArguments();
+    void moduleKeepingOtherBytes();
+
+private:
+    // Runs the tool to its end: its lines, each with the milliseconds it
+    // took to come, and its exit code.
+    struct Run
+    {
+        QList<QByteArray> lines;
+        QList<qint64> times;
+        QByteArray errors;
+        int exitCode = -1;
+    };
+    static Run run(const QStringList &arguments);
+    FtpServerProcess *startModule(int number, const QStringList &options = {}, const char *kind = "pyftpdlib");
+    QString writeTemporaryFile(const QByteArray &contents);
+
+    std::vector<std::unique_ptr<FtpServerProcess>> servers;
+    QTemporaryDir files;
+};
+
+void tst_Cli::initTestCase()
+{
+    if (!inIsolatedNetworkNamespace())
+        QSKIP("needs a network namespace of its own with only loopback: run it through ctest");
+}
+
+void tst_Cli::init()
+{
+    for (int number = 1; number <= 4; ++number)
+        QVERIFY2(startModule(number), "a module did not start");
+}
+
+// Starts module `number`, in place of the one there.
+FtpServerProcess *tst_Cli::startModule(int number, const QStringList &options, const char *kind)
+{
+    if (number <= int(servers.size()))
+        servers[number - 1].reset();
+    auto server = std::make_unique<FtpServerProcess>();
+    server->setFile(ParameterFile::generate(settingsOf(firstStates[number - 1])));
+    const QString address = QString("127.0.0.%1").arg(number);
+    const bool started = QByteArray(kind) == "scripted" ? server->startScripted(address, options)
+                                                         : server->startPyftpdlib(address, options);
+    if (!started)
+        return nullptr;
+    if (number <= int(servers.size()))
+        servers[number - 1] = std::move(server);
+    else
+        servers.push_back(std::move(server));
+    return servers[number - 1].get();
+}
+
+QString tst_Cli::writeTemporaryFile(const QByteArray &contents)
+{
+    const QString path = files.filePath("settings");
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write(contents);
+    return path;
+}
+
+tst_Cli::Run tst_Cli::run(const QStringList &arguments)
+{
+    QProcess tool;
+    Run result;
+    QElapsedTimer clock;
+    QObject::connect(&tool, &QProcess::readyReadStandardOutput, [&] {
+        while (tool.canReadLine()) {
+            result.lines << tool.readLine().chopped(1);
+            result.times << clock.elapsed();
+        }
+    });
+    clock.start();
+    tool.start(QVTPX_CLI, arguments);
+    tool.waitForFinished(60000);
+    result.errors = tool.readAllStandardError();
+    result.exitCode = tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
+    return result;
+}
+
+// Every module read, then one file written to all of them and read back,
+// two at a time.
+void tst_Cli::readAndWriteEveryModule()
+{
+    const QStringList addresses {"127.0.0.1", "127.0.0.2", "127.0.0.3", "127.0.0.4"};
+    Run read = run(QStringList {"read", "--jobs", "2"} + addresses);
+    QCOMPARE(read.exitCode, 0);
+    std::sort(read.lines.begin(), read.lines.end());
+    for (int i = 0; i < 4; ++i)
+        QCOMPARE(read.lines.value(i), line(addresses[i], firstStates[i]));
+    QCOMPARE(read.errors, QByteArray());
+
+    // The file's settings, keys it lacks at their defaults, then each --set.
+    const QString from = writeTemporaryFile("[global]\n# a comment\narm=1\nblighlvl=20\ntimemenu=1\n");
+    const Run write = run(QStringList {"write", "--from", from, "--set", "blighlvl=55", "--set", "networkmenu=1",
+                                       "--jobs", "2"}
+                          + addresses);
+    QCOMPARE(write.exitCode, 0);
+    const QByteArray expected = ParameterFile::generate(settingsOf("1/55/120/0011"));
+    QCOMPARE(write.lines.size(), 4);
+    for (int i = 0; i < 4; ++i) {
+        QCOMPARE(servers[i]->file(), expected);
+        QVERIFY(write.lines.contains(line(addresses[i], "1/55/120/0011")));
+    }
+}
+
+// A good module, one refusing the login, a silent one and an address off
+// the subnets: each its own line, as soon as it is known; the silent one
+// after the real time limit, holding up no other.
+void tst_Cli::aMixOfModules()
+{
+    QVERIFY(startModule(2, {"--refuse-login"}));
+    QVERIFY(startModule(3, {"--silent"}));
+    const Run result = run({"read", "127.0.0.1", "127.0.0.2", "127.0.0.3", "10.1.2.3"});
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(result.lines.size(), 4);
+    QCOMPARE(result.lines.at(0), QByteArray("10.1.2.3 error: not on a subnet of this computer"));
+    QVERIFY(result.lines.mid(1, 2).contains(line("127.0.0.1", firstStates[0])));
+    QVERIFY(result.lines.mid(1, 2).contains("127.0.0.2 error: The module refused the login: 530 Login refused."));
+    QCOMPARE(result.lines.at(3), QByteArray("127.0.0.3 error: No answer from the module for 30 seconds"));
+    QVERIFY2(result.times.at(2) < 5000, qPrintable(QString::number(result.times.at(2))));
+    QVERIFY2(result.times.at(3) >= 29500, qPrintable(QString::number(result.times.at(3))));
+}
+
+void tst_Cli::json()
+{
+    const Run result = run({"--json", "read", "127.0.0.4", "127.0.0.9"});
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(result.lines.size(), 2);
+    QJsonObject good;
+    QJsonObject bad;
+    for (const QByteArray &text : result.lines) {
+        const QJsonObject object = QJsonDocument::fromJson(text).object();
+        (object.value("address") == "127.0.0.4" ? good : bad) = object;
+    }
+    QCOMPARE(good.value("ok"), QJsonValue(true));
+    QVERIFY(!good.contains("error"));
+    QCOMPARE(good.value("blighlvl"), QJsonValue(80));
+    QCOMPARE(good.value("networkmenu"), QJsonValue(1));
+    QCOMPARE(good.size(), 9); // address, ok and the seven settings
+    QCOMPARE(bad.value("ok"), QJsonValue(false));
+    QCOMPARE(bad.value("error"), QJsonValue("Connection refused"));
+    QCOMPARE(bad.size(), 3);
+}
+
+// Each: exit code 2, one line on standard error, nothing sent anywhere.
+void tst_Cli::badArguments_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("fromFile"); // written to a file that "FROM" names
+    QTest::addColumn<QString>("message");
+    const auto row = [](const char *name, const QStringList &arguments, const QString &message,
+                        const QByteArray &fromFile = QByteArray()) {
+        QTest::newRow(name) << arguments << fromFile << message;
+    };
+    row("no command", {}, "no command: read or write");
+    row("unknown command", {"erase", "127.0.0.1"}, "unknown command \"erase\": read or write");
+    row("no address", {"write", "--set", "arm=1"}, "no module address");
+    row("level out of range", {"write", "--set", "blighlvl=150", "127.0.0.1"},
+        "--set blighlvl=150: blighlvl must be a whole number from 0 to 100, not \"150\"");
+    row("not a number", {"write", "--set", "blightout=long", "127.0.0.1"},
+        "--set blightout=long: blightout must be a whole number from 0 to 600, not \"long\"");
+    row("switch of 2", {"write", "--set", "timemenu=2", "127.0.0.1"},
+        "--set timemenu=2: timemenu must be a whole number from 0 to 1, not \"2\"");
+    row("reboot mode 4", {"write", "--set", "arm=4", "127.0.0.1"},
+        "--set arm=4: arm must be a whole number from 0 to 3, not \"4\"");
+    row("unknown key", {"write", "--set", "volume=3", "127.0.0.1"}, "--set volume=3: unknown setting \"volume\"");
+    row("no equals sign", {"write", "--set", "arm", "127.0.0.1"}, "--set arm: not KEY=VALUE");
+    row("bad value in the file", {"write", "--from", "FROM", "127.0.0.1"}, "FROM, line 2: unknown setting \"x\"",
+        "arm=1\nx=2\n");
+    row("value out of range in the file", {"write", "--from", "FROM", "127.0.0.1"},
+        "FROM, line 1: blightout must be a whole number from 0 to 600, not \"601\"", "blightout=601\n");
+    row("unreadable file", {"write", "--from", "/nonexistent/settings", "127.0.0.1"},
+        "cannot read /nonexistent/settings: No such file or directory");
+    row("write's option with read", {"read", "--set", "arm=1", "127.0.0.1"}, "--set goes with write, not read");
+    row("no jobs", {"read", "--jobs", "0", "127.0.0.1"}, "--jobs takes a number from 1 to 1024");
+    row("unknown option", {"read", "--force", "127.0.0.1"}, "Unknown option 'force'.");
+}
+
+void tst_Cli::badArguments()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, fromFile);
+    QFETCH(QString, message);
+    if (!fromFile.isNull()) {
+        const QString path = writeTemporaryFile(fromFile);
+        arguments.replaceInStrings("FROM", path);
+        message.replace("FROM", path);
+    }
+    const Run result = run(arguments);
+    QCOMPARE(result.exitCode, 2);
+    QCOMPARE(result.errors, "qvtpx0xtweaker-cli: " + message.toUtf8() + '\n');
+    QVERIFY(result.lines.isEmpty());
+    QVERIFY(servers[0]->commands().isEmpty());
+    QCOMPARE(servers[0]->file(), ParameterFile::generate(settingsOf(firstStates[0])));
+}
+
+// It confirms the write and keeps other bytes of the same size, so that
+// only reading the file back shows it; --no-verify does not look.
+void tst_Cli::moduleKeepingOtherBytes()
+{
+    QVERIFY(startModule(1, {"--alter"}, "scripted"));
+    const Run verified = run({"write", "127.0.0.1"});
+    QCOMPARE(verified.exitCode, 1);
+    QCOMPARE(verified.lines, QList<QByteArray> {"127.0.0.1 error: The module kept other content than was written"});
+    const Run unverified = run({"write", "--no-verify", "127.0.0.1"});
+    QCOMPARE(unverified.exitCode, 0);
+    QCOMPARE(unverified.lines, QList<QByteArray> {"127.0.0.1 written"});
+}
+
+QTEST_GUILESS_MAIN(tst_Cli)
+#include "tst_cli.moc"
