@@ -26,11 +26,13 @@ trap remove EXIT
 DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$package" >/dev/null
 for file in /usr/bin/qvtpx0xtweaker /usr/share/applications/qvtpx0xtweaker.desktop \
     /usr/share/icons/hicolor/48x48/apps/qvtpx0xtweaker.png /usr/share/doc/qvtpx0xtweaker/copyright \
-    /usr/share/doc/qvtpx0xtweaker/changelog.gz /usr/share/man/man1/qvtpx0xtweaker.1.gz; do
+    /usr/share/doc/qvtpx0xtweaker/changelog.gz /usr/share/man/man1/qvtpx0xtweaker.1.gz \
+    /usr/bin/qvtpx0xtweaker-cli /usr/share/man/man1/qvtpx0xtweaker-cli.1.gz; do
     [ -f "$file" ] || { echo "not installed: $file"; exit 1; }
 done
 
 desktop-file-validate /usr/share/applications/qvtpx0xtweaker.desktop
+[ "$(/usr/bin/qvtpx0xtweaker-cli --version)" = "qvtpx0xtweaker-cli 1.0" ] || { echo "the console tool does not run"; exit 1; }
 
 # The executable test starts the installed program, quits it and checks
 # its exit code; it needs no FTP server for the first two runs.
