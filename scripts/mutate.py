@@ -15,57 +15,90 @@ import sys
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 BUILD = ROOT / "build-mutate"
-APP = "qvtpx0xtweaker/"
+WINDOW = "qvtpx0xtweaker/"
+MODULE = "module/"
+FTP = "module/ftp/"
+CLI = "cli/"
 
 # name: (file, text, replacement)
 MUTANTS = {
-    "wrong byte in the file": ("parameterfile.cpp", 'text += "#0%-100%\\n";', 'text += "#0%-100% \\n";'),
-    "switches written inverted": ("parameterfile.cpp", "(box->isChecked() ? '1' : '0')",
-                                  "(box->isChecked() ? '0' : '1')"),
-    "wrong default time-out": ("qvtpx0xtweaker.cpp", "spinBoxBlTime->setValue(120);",
-                               "spinBoxBlTime->setValue(121);"),
-    "wrong default reboot mode": ("qvtpx0xtweaker.cpp", "form->radArm3->setChecked(true);",
-                                  "form->radArm2->setChecked(true);"),
-    "logo never shown": ("qvtpx0xtweaker.cpp", "    form->showLogo();", "    // form->showLogo();"),
-    "time-out read into the level": ("parameterfile.cpp", "{\"blightout\", [&](int n) { form->spinBoxBlTime",
-                                     "{\"blightout\", [&](int n) { form->sliderBlVal"),
-    "line with two '=' accepted": ("parameterfile.cpp", "if (parts.size() != 2) {", "if (parts.size() < 2) {"),
-    "reboot mode 3 refused": ("parameterfile.cpp", "mode > 3", "mode > 2"),
-    "address gate lets 256 through": ("qvtpx0xtweaker.cpp", "25[0-5]", "25[0-6]"),
-    "controls enabled whatever the address": ("qvtpx0xtweaker.cpp", "form->frame->setEnabled(acceptable);",
+    # The parameter file and the settings
+    "wrong byte in the file": (MODULE + "modulesettings.cpp", '"#0%-100%"', '"#0%-100% "'),
+    "wrong default time-out": (MODULE + "modulesettings.cpp", "0, 600, 120, Kind::Level", "0, 600, 121, Kind::Level"),
+    "wrong default reboot mode": (MODULE + "modulesettings.cpp", "0, 3, 3, Kind::Choice", "0, 3, 2, Kind::Choice"),
+    "levels not bounded": (MODULE + "modulesettings.cpp", "qBound(setting.minimum, value, setting.maximum)", "value"),
+    "line with two '=' accepted": (MODULE + "parameterfile.cpp", "parts.size() == 2 ? Line::Kind::KeyValue",
+                                   "parts.size() >= 2 ? Line::Kind::KeyValue"),
+    "reboot mode 3 refused": (MODULE + "parameterfile.cpp", "*value > setting.maximum", "*value >= setting.maximum"),
+    "garbage read as 0": (MODULE + "parameterfile.cpp", "return isNumber && !unhandled;", "return !unhandled;"),
+    "a user's value beyond its range taken": (MODULE + "modulesettings.cpp", "number < setting->minimum || number > setting->maximum",
+                                              "number < setting->minimum"),
+    # The window
+    "switches written inverted": (WINDOW + "settingscontrols.cpp", "return box->isChecked() ? 1 : 0;",
+                                  "return box->isChecked() ? 0 : 1;"),
+    "time-out shown in the level": (WINDOW + "settingscontrols.cpp", "[form](int seconds) { form->spinBoxBlTime->setValue(seconds); }",
+                                    "[form](int seconds) { form->sliderBlVal->setValue(seconds); }"),
+    "Restore defaults leaves ticked boxes ticked": (WINDOW + "settingscontrols.cpp", "[box](int value) { box->setChecked(value != 0); }",
+                                                    "[box](int value) { if (value != 0) box->setChecked(true); }"),
+    "logo never shown": (WINDOW + "qvtpx0xtweaker.cpp", "    form->showLogo();", "    // form->showLogo();"),
+    "address gate lets 256 through": (MODULE + "moduleaddress.cpp", "25[0-5]", "25[0-6]"),
+    "controls enabled whatever the address": (WINDOW + "qvtpx0xtweaker.cpp", "form->frame->setEnabled(acceptable);",
                                               "form->frame->setEnabled(true);"),
-    "slots not connected": ("mainform.cpp", "QMetaObject::connectSlotsByName(window);", ""),
-    "octets read as octal": ("devicetransfer.cpp", "address.setAddress(decimalAddress(form->lineEditIP->text()));",
-                             "address.setAddress(form->lineEditIP->text());"),
-    "second read accepted": ("devicetransfer.cpp", "void qvtpx0xtweaker::on_butRead_clicked()\n{\n    if (transferInFlight)",
+    "slots not connected": (WINDOW + "mainform.cpp", "QMetaObject::connectSlotsByName(window);", ""),
+    "octets read as octal": (MODULE + "moduleaddress.cpp", "address.setAddress(decimalAddress(typed));",
+                             "address.setAddress(typed);"),
+    "second read accepted": (WINDOW + "devicetransfer.cpp", "void qvtpx0xtweaker::on_butRead_clicked()\n{\n    if (transferInFlight)",
                              "void qvtpx0xtweaker::on_butRead_clicked()\n{\n    if (false)"),
-    "wrong success text": ("devicetransfer.cpp", '"Parameters successfully downloaded from "',
+    "address editable during a transfer": (WINDOW + "devicetransfer.cpp", "form->lineEditIP->setReadOnly(true);",
+                                           "form->lineEditIP->setReadOnly(false);"),
+    "a quit cuts a write short": (WINDOW + "devicetransfer.cpp", "if (!uploadBuffer || !reply || !reply->mayHaveChangedFile())",
+                                  "if (reply || !reply)"),
+    "wrong success text": (WINDOW + "devicetransfer.cpp", '"Parameters successfully downloaded from "',
                            '"Parameters successfully downloaded from"'),
-    "no error log line": ("devicetransfer.cpp", 'qWarning() << "Error occurs" << error;', 'qWarning() << error;'),
-    "box without the application's name": ("devicetransfer.cpp",
+    "no error log line": (WINDOW + "devicetransfer.cpp", 'qWarning() << "Error occurs" << error;', 'qWarning() << error;'),
+    "box without the application's name": (WINDOW + "devicetransfer.cpp",
                                            "QMessageBox::critical(this, QCoreApplication::applicationName(),",
                                            "QMessageBox::critical(this, QString(),"),
-    "upload never released": ("devicetransfer.cpp", "    releaseUpload();\n    reply->deleteLater();",
+    "upload never released": (WINDOW + "devicetransfer.cpp", "    releaseUpload();\n    reply->deleteLater();",
                               "    reply->deleteLater();"),
-    "short file reported as success": ("ftpreply.cpp", "if (isDownload() && announced >= 0 && file.size() != announced)",
-                                       "if (false)"),
-    "silence never times out": ("ftpreply.cpp", "    idleTimer.start();\n    totalTimer.start();",
+    "address field not coloured": (WINDOW + "qvtpx0xtweaker.cpp", "background-color:#FFA07A;", "background-color:#FFFFFF;"),
+    "defaults keep the status": (WINDOW + "qvtpx0xtweaker.cpp", "    form->statusbar->showMessage(QString(), 0);\n    showSettings",
+                                 "    showSettings"),
+    # The FTP client
+    "short file reported as success": (FTP + "ftpreply.cpp", "dataEnd == FtpDataConnection::End::Clean && file.size() < announced",
+                                       "false"),
+    "more bytes than announced taken": (FTP + "ftpreply.cpp", "if (announced >= 0 && file.size() > announced)", "if (false)"),
+    "a reset taken for a clean end": (FTP + "ftpdataconnection.cpp", "isReset(failure) ? End::Reset : End::Failed, failure);\n        return;",
+                                      "isReset(failure) ? End::Clean : End::Failed, failure);\n        return;"),
+    "failure after a confirmed read": (FTP + "ftpreply.cpp", "    if (!confirmed)\n        return failOnSocket(control);",
+                                       "    return failOnSocket(control);"),
+    "data left open holds a read up": (FTP + "ftpreply.cpp", "const bool whole = announced >= 0 ? allAnnounced : dataEnd",
+                                       "const bool whole = dataEnd == FtpDataConnection::End::Clean && dataEnd"),
+    "what the module kept not checked": (FTP + "ftpreply.cpp", "if (kept >= 0 && kept != file.size())", "if (false)"),
+    "250 refused as confirmation": (FTP + "ftpreply.cpp", "response.code == 226 || response.code == 250",
+                                    "response.code == 226"),
+    "multi-line replies never complete": (FTP + "ftpprotocol.cpp", "*response = {code, pending.text + '\\n' + line.mid(4)};",
+                                          "*response = {0, pending.text + '\\n' + line.mid(4)};"),
+    "markup shown as it came": (FTP + "ftpreply.cpp", "c > '~' || c == '<' || c == '&'", "c > '~'"),
+    "silence never times out": (FTP + "ftpreply.cpp", "    idleTimer.start();\n    totalTimer.start();",
                                 "    totalTimer.start();"),
-    "file size unbounded": ("ftpreply.cpp", "if (file.size() + bytes.size() > maxFileSize)", "if (false)"),
-    "reply size unbounded": ("ftpprotocol.cpp", "if (pendingSize > maxReplySize)",
+    "file size unbounded": (FTP + "ftpreply.cpp", "if (file.size() + bytes.size() > maxFileSize)", "if (false)"),
+    "file bound doubled without SIZE": (FTP + "ftpreply.cpp", "if (file.size() + bytes.size() > maxFileSize)",
+                                        "if (file.size() + bytes.size() > (announced >= 0 ? 1 : 2) * maxFileSize)"),
+    "reply size unbounded": (FTP + "ftpprotocol.cpp", "if (pendingSize > maxReplySize)",
                              "if (pendingSize > maxReplySize * 4096)"),
-    "passive port misread": ("ftpprotocol.cpp", "numbers[4] * 256 + numbers[5]", "numbers[4] * 255 + numbers[5]"),
-    "status kept at a refused write": ("devicetransfer.cpp", "    if (transferInFlight)\n        return;\n"
-                                       "    form->statusbar->showMessage(QString(), 0);\n    const QUrl url = buildDeviceUrl();\n"
-                                       "    if (!url.isValid())\n        return;\n\n    form->statusbar->showMessage(\n",
-                                       "    if (transferInFlight)\n        return;\n    const QUrl url = buildDeviceUrl();\n"
-                                       "    if (!url.isValid())\n        return;\n\n    form->statusbar->showMessage(\n"),
-    "address field not coloured": ("qvtpx0xtweaker.cpp", "background-color:#FFA07A;", "background-color:#FFFFFF;"),
-    "defaults keep the status": ("qvtpx0xtweaker.cpp", "    form->statusbar->showMessage(QString(), 0);\n    form->sliderBlVal",
-                                 "    form->sliderBlVal"),
-    "a 120 greeting taken for a refusal": ("ftpreply.cpp", "if (response.code == 120)", "if (response.code == 1200)"),
-    "the data connection to the 227 reply's host": ("ftpreply.cpp", "data->connectToHost(control->peerAddress(), port);",
+    "line bound lifted": (FTP + "ftpprotocol.cpp", "return buffer.size() - start > maxLineSize + 1 ? Invalid : Incomplete;",
+                          "return Incomplete;"),
+    "passive port misread": (FTP + "ftpprotocol.cpp", "numbers[4] * 256 + numbers[5]", "numbers[4] * 255 + numbers[5]"),
+    "a 120 greeting taken for a refusal": (FTP + "ftpreply.cpp", "if (response.code == 120)", "if (response.code == 1200)"),
+    "the data connection to the 227 reply's host": (FTP + "ftpreply.cpp", "data->connectToHost(control->peerAddress(), port);",
                                                     "data->connectToHost(QHostAddress(QStringLiteral(\"127.0.0.9\")), port);"),
+    # The console tool
+    "written file not read back": (CLI + "batch.cpp", "if (kept != request.file)", "if (false)"),
+    "one module at a time": (CLI + "batch.cpp", "for (int job = 0; job < request.jobs; ++job)",
+                             "for (int job = 0; job < 1; ++job)"),
+    "exit code 0 after a failure": (CLI + "batch.cpp", "emit done(anyFailed ? 1 : 0);", "emit done(0);"),
+    "--set ignored": (CLI + "commandline.cpp", "        error = applySettings(parser.values(setOption), &settings);", ""),
 }
 
 
@@ -75,7 +108,7 @@ def run(command, **options):
 
 def caught(name):
     file, text, replacement = MUTANTS[name]
-    path = ROOT / APP / file
+    path = ROOT / file
     original = path.read_text()
     if original.count(text) != 1:
         return "not applicable (the text is not there once)"
