@@ -264,16 +264,19 @@ void tst_FtpClient::replyConventions()
     QCOMPARE(aborted->error(), QNetworkReply::OperationCanceledError);
 
     // Refused before any connection, yet finished from the event loop.
-    const QString refused[] = {"http://127.0.0.1/vtpx_domo",
-                               "ftp://127.0.0.1/vtpx_domo%0D%0ADELE%20vtpx_domo", "ftp://127.0.0.1/"};
-    for (const QString &url : refused) {
-        QNetworkReply *reply = manager->get(QNetworkRequest(QUrl(url)));
-        QVERIFY(!reply->isFinished() && waitUntilFinished(reply));
-        QVERIFY(reply->error() == QNetworkReply::ProtocolUnknownError
-                || reply->error() == QNetworkReply::ProtocolInvalidOperationError);
+    const QPair<QString, QNetworkReply::NetworkError> refused[] = {
+        {"http://127.0.0.1/vtpx_domo", QNetworkReply::ProtocolUnknownError},
+        {"ftp://127.0.0.1/vtpx_domo%0D%0ADELE%20vtpx_domo", QNetworkReply::ProtocolInvalidOperationError},
+        {"ftp://127.0.0.1/", QNetworkReply::ProtocolInvalidOperationError}};
+    for (const auto &request : refused) {
+        QNetworkReply *reply = manager->get(QNetworkRequest(QUrl(request.first)));
+        QVERIFY(!reply->isFinished());
+        QVERIFY(waitUntilFinished(reply));
+        QCOMPARE(reply->error(), request.second);
     }
     QNetworkReply *deletion = manager->deleteResource(QNetworkRequest(QUrl(moduleUrl)));
-    QVERIFY(waitUntilFinished(deletion) && deletion->error() == QNetworkReply::ProtocolInvalidOperationError);
+    QVERIFY(waitUntilFinished(deletion));
+    QCOMPARE(deletion->error(), QNetworkReply::ProtocolInvalidOperationError);
     QCOMPARE(server->commands().count("USER"), 2); // the read and the write, nothing more
 }
 

@@ -32,8 +32,7 @@ private slots:
     void resources();
 
 private:
-    // Every control that acts on the module is enabled, or none is.
-    bool moduleControlsEnabled(bool expected) const;
+    void checkModuleControlsEnabled(bool expected) const;
     QString addressStyle() const { return window->findChild<QLineEdit *>("lineEditIP")->styleSheet(); }
     qvtpx0xtweaker *window = nullptr;
 };
@@ -46,19 +45,21 @@ void tst_MainWindow::init()
     QVERIFY(QTest::qWaitForWindowExposed(window));
 }
 
-bool tst_MainWindow::moduleControlsEnabled(bool expected) const
+// Every control that acts on the module is enabled, or none is; the
+// address field and Quit always are.
+void tst_MainWindow::checkModuleControlsEnabled(bool expected) const
 {
     QList<QWidget *> controls;
     const auto buttons = window->findChildren<QAbstractButton *>();
     for (QAbstractButton *button : buttons)
         controls << button;
     controls << window->findChild<QSlider *>() << window->findChild<QSpinBox *>();
+    QCOMPARE(controls.size(), 14);
     for (QWidget *control : qAsConst(controls)) {
         const bool alwaysUsable = control->objectName() == "butQuit";
-        if (control->isEnabled() != (alwaysUsable || expected))
-            return false;
+        QVERIFY2(control->isEnabled() == (alwaysUsable || expected), qPrintable(control->objectName()));
     }
-    return controls.size() == 14 && window->findChild<QLineEdit *>("lineEditIP")->isEnabled();
+    QVERIFY(window->findChild<QLineEdit *>("lineEditIP")->isEnabled());
 }
 
 void tst_MainWindow::firstDisplay()
@@ -67,7 +68,7 @@ void tst_MainWindow::firstDisplay()
     QCOMPARE(window->windowIcon().availableSizes(), QList<QSize> {QSize(37, 48)});
     QCOMPARE(window->findChild<QLabel *>("label")->pixmap(Qt::ReturnByValue).size(), QSize(2190, 416));
     QCOMPARE(addressStyle(), salmon);
-    QVERIFY(moduleControlsEnabled(false));
+    checkModuleControlsEnabled(false);
     QCOMPARE(controlState(window), QString("3/80/120/0000"));
     QVERIFY(statusText(window).isEmpty());
 }
@@ -96,7 +97,7 @@ void tst_MainWindow::addressGate()
     else
         edit->insert(text); // keys QTest cannot type
     QCOMPARE(edit->text(), text);
-    QVERIFY(moduleControlsEnabled(acceptable));
+    checkModuleControlsEnabled(acceptable);
     QCOMPARE(addressStyle(), acceptable ? QString() : salmon);
 }
 
