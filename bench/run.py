@@ -7,12 +7,18 @@ one session on one machine, runs interleaved (A B A B ...):
   only the logo from the same resource;
 - warm read and write round trips against Qt's own FTP layer (a bare
   QNetworkAccessManager get or put of the same URL);
-- the first read of a fresh process against the next one.
+- the first read of a fresh process against the next one;
+- qvtpx0xtweaker-cli reading 100 simulated modules that each answer every
+  command 20 ms late, against reading one, and against reading the 100
+  one after another (--jobs 1), with its peak memory;
+- qvtpx0xtweaker-cli reading one module on loopback, start to end,
+  against one curl fetch of the same file.
 
 Prints medians with their spread (25th to 75th percentile) and ratios, and
 writes bench/RESULTS.md above its hand-written notes.
 
-Usage: bench/run.py [--runs N]   (root: it runs in a network namespace)
+Usage: bench/run.py [--runs N]   (root: it runs in a network namespace;
+curl, which scripts/install-deps.sh installs, is the last reference)
 """
 import argparse
 import os
@@ -26,9 +32,12 @@ import time
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 BUILD = ROOT / "build-bench"
-GOALS = {"start-up": 1.3, "memory": 1.2, "read": 0.8, "write": 0.8, "first read": 1.2}
+GOALS = {"start-up": 1.3, "memory": 1.2, "read": 0.8, "write": 0.8, "first read": 1.2,
+         "100 modules": 1.5, "one after another": 1 / 20}
 NOTES = "## Notes"
-PROGRAMS = ["bench_startup", "bench_startup_logo", "bench_startup_bare", "bench_transfer"]
+PROGRAMS = ["bench_startup", "bench_startup_logo", "bench_startup_bare", "bench_transfer", "qvtpx0xtweaker-cli"]
+CLI = BUILD / "cli" / "qvtpx0xtweaker-cli"
+MODULES = [f"127.0.1.{n}" for n in range(1, 101)]
 
 
 def build():
@@ -64,11 +73,12 @@ def module_file(lines):
 
 
 class Module:
-    """The project's FTP server on 127.0.0.1 of this namespace."""
+    """The project's FTP server on an address of this namespace."""
 
-    def __init__(self, folder):
+    def __init__(self, folder, address="127.0.0.1", *options):
         self.folder = pathlib.Path(folder)
-        self.process = subprocess.Popen([ROOT / "tools" / "ftpserver.py", folder], stdout=subprocess.PIPE)
+        self.process = subprocess.Popen([ROOT / "tools" / "ftpserver.py", folder, "--address", address, *options],
+                                        stdout=subprocess.PIPE)
         if self.process.stdout.readline().strip() != b"ready":
             sys.exit("the FTP server did not start")
 
@@ -139,6 +149,51 @@ def measure_transfers(runs):
     return rows
 
 
+def timed(command):
+    """Nanoseconds from fork to exit, and the peak RSS in KiB, of a command
+    that must succeed."""
+    started = time.monotonic_ns()
+    process = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    _, status, usage = os.wait4(process.pid, 0)
+    elapsed = time.monotonic_ns() - started
+    if status != 0:
+        sys.exit(f"failed: {' '.join(map(str, command))}")
+    return elapsed, usage.ru_maxrss
+
+
+def measure_cli(runs, folder):
+    """The console tool on many slow modules, and on one quick one."""
+    rows = []
+    slow = [Module(folder, address, "--reply-delay", "0.02") for address in MODULES]
+    try:
+        one, all_, sequential = [], [], []
+        for _ in range(runs):
+            one.append(timed([CLI, "read", MODULES[0]]))
+            all_.append(timed([CLI, "--jobs", "100", "read", *MODULES]))
+            sequential.append(timed([CLI, "--jobs", "1", "read", *MODULES]))
+    finally:
+        for module in slow:
+            module.stop()
+    one_t, all_t, seq_t = ([t for t, _ in values] for values in (one, all_, sequential))
+    rows.append(("cli: read of 100 modules, 20 ms a reply (--jobs 100)", spread(all_t),
+                 "read of one " + spread(one_t), statistics.median(all_t) / statistics.median(one_t),
+                 paired(all_t, one_t), GOALS["100 modules"]))
+    rows.append(("cli: read of 100 modules, 20 ms a reply (--jobs 100)", spread(all_t),
+                 "one after another (--jobs 1) " + spread(seq_t), statistics.median(all_t) / statistics.median(seq_t),
+                 paired(all_t, seq_t), GOALS["one after another"]))
+    rows.append(("cli: peak resident memory, read of 100 modules", spread([r for _, r in all_], mib),
+                 "read of one " + spread([r for _, r in one], mib),
+                 statistics.median(r for _, r in all_) / statistics.median(r for _, r in one),
+                 paired([r for _, r in all_], [r for _, r in one]), None))
+    tool, curl = [], []
+    for _ in range(runs):
+        tool.append(timed([CLI, "read", "127.0.0.1"])[0])
+        curl.append(timed(["curl", "-s", "-o", "/dev/null", "ftp://127.0.0.1/vtpx_domo"])[0])
+    rows.append(("cli: read of one module on loopback, start to exit", spread(tool), "curl fetch " + spread(curl),
+                 statistics.median(tool) / statistics.median(curl), paired(tool, curl), None))
+    return rows
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--runs", type=int, default=31)
@@ -156,6 +211,7 @@ def main():
         try:
             module.serve(module_file(15))
             rows += measure_transfers(options.runs)
+            rows += measure_cli(options.runs, folder)
         finally:
             module.stop()
     report(rows, options.runs, (load, os.getloadavg()[0]))

@@ -15,7 +15,7 @@ if [ "${1:-test}" != run ]; then
     packages="$packages vsftpd util-linux
         xvfb xdotool binutils-mingw-w64-x86-64
         clang-14 libclang-rt-14-dev clang-tidy-14 clang-format-14 cppcheck clazy
-        dpkg-dev file desktop-file-utils lintian"
+        dpkg-dev file desktop-file-utils lintian curl"
 fi
 
 as_root=
