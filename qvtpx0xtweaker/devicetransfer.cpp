@@ -31,10 +31,12 @@ QNetworkAccessManager *qvtpx0xtweaker::createTransferManager()
     transferInFlight = manager;
     // What the controls show is always the module that the field names.
     form->lineEditIP->setReadOnly(true);
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0) // Qt 6 has no such state: a manager is always accessible
     QT_WARNING_PUSH
     QT_WARNING_DISABLE_DEPRECATED
     transferInFlight->setNetworkAccessible(QNetworkAccessManager::Accessible);
     QT_WARNING_POP
+#endif
     transferInFlight->clearAccessCache();
     transferInFlight->clearConnectionCache();
     return transferInFlight;

@@ -12,8 +12,13 @@
 #include <QLineEdit>
 #include <QNetworkAccessManager>
 #include <QPixmap>
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
 #include <QRegExp>
 #include <QRegExpValidator>
+#else
+#include <QRegularExpression>
+#include <QRegularExpressionValidator>
+#endif
 #include <QStatusBar>
 
 qvtpx0xtweaker::qvtpx0xtweaker(QWidget *parent)
@@ -67,8 +72,13 @@ void qvtpx0xtweaker::paintEvent(QPaintEvent *event)
 
 void qvtpx0xtweaker::on_lineEditIP_textChanged(const QString &arg1)
 {
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
     const QRegExp expression(ModuleAddress::pattern(), Qt::CaseSensitive, QRegExp::RegExp);
     QRegExpValidator validator(expression);
+#else // Qt 6 has no QRegExp; the validator takes the whole text here too
+    const QRegularExpression expression(ModuleAddress::pattern());
+    QRegularExpressionValidator validator(expression);
+#endif
     QString text = arg1;
     int position = 0;
     const bool acceptable = validator.validate(text, position) == QValidator::Acceptable;

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Installs, from Debian's archive, what this machine lacks for one purpose:
-#   install-deps.sh run    building and running the tool with its simulated module
-#   install-deps.sh        also the tests and the gates of CI (the default)
+#   install-deps.sh run    building and running the tools (Qt 5) with the simulated module
+#   install-deps.sh qt6    building them with Qt 6 instead
+#   install-deps.sh        the tests and the gates of CI, with both (the default)
 # Runs as root, or through sudo where there is one.
 #
 # It changes no service that was there before. The tests start their own
@@ -11,12 +12,16 @@
 set -eu
 
 packages="cmake g++ make qtbase5-dev libfontconfig-dev python3-pyftpdlib iproute2"
-if [ "${1:-test}" != run ]; then
-    packages="$packages vsftpd util-linux
+case "${1:-test}" in
+run) ;;
+qt6) packages="cmake g++ make qt6-base-dev libfontconfig-dev" ;;
+*)
+    packages="$packages qt6-base-dev vsftpd util-linux
         xvfb xdotool binutils-mingw-w64-x86-64
         clang-14 libclang-rt-14-dev clang-tidy-14 clang-format-14 cppcheck clazy
         dpkg-dev file desktop-file-utils lintian curl"
-fi
+    ;;
+esac
 
 as_root=
 [ "$(id -u)" -ne 0 ] && as_root=sudo
