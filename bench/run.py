@@ -8,6 +8,8 @@ one session on one machine, runs interleaved (A B A B ...):
 - warm read and write round trips against Qt's own FTP layer (a bare
   QNetworkAccessManager get or put of the same URL);
 - the first read of a fresh process against the next one;
+- the window built with Qt 6 against the same window built with Qt 5: start-up
+  to the first frame and peak memory;
 - qvtpx0xtweaker-cli reading 100 simulated modules that each answer every
   command 20 ms late, against reading one, and against reading the 100
   one after another (--jobs 1), with its peak memory;
@@ -40,18 +42,22 @@ CLI = BUILD / "cli" / "qvtpx0xtweaker-cli"
 MODULES = [f"127.0.1.{n}" for n in range(1, 101)]
 
 
+BUILD_QT6 = ROOT / "build-bench-qt6"
+
+
 def build():
-    subprocess.run(["cmake", "-S", ROOT, "-B", BUILD, "-DCMAKE_BUILD_TYPE=Release",
-                    "-DBUILD_TESTING=OFF", "-DQVTPX_BENCH=ON"], check=True, stdout=subprocess.DEVNULL)
-    subprocess.run(["cmake", "--build", BUILD, "-j", str(os.cpu_count()), "--target"] + PROGRAMS,
-                   check=True, stdout=subprocess.DEVNULL)
+    for build, qt, programs in ((BUILD, "5", PROGRAMS), (BUILD_QT6, "6", PROGRAMS[:1])):
+        subprocess.run(["cmake", "-S", ROOT, "-B", build, "-DCMAKE_BUILD_TYPE=Release", f"-DQVTPX_QT={qt}",
+                        "-DBUILD_TESTING=OFF", "-DQVTPX_BENCH=ON"], check=True, stdout=subprocess.DEVNULL)
+        subprocess.run(["cmake", "--build", build, "-j", str(os.cpu_count()), "--target"] + programs,
+                       check=True, stdout=subprocess.DEVNULL)
 
 
-def startup(program):
+def startup(program, build=BUILD):
     """Nanoseconds from fork to the end of the first frame, and the peak RSS
     in KiB until then."""
     started = time.monotonic_ns()
-    result = subprocess.run([BUILD / "bench" / program], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+    result = subprocess.run([build / "bench" / program], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                             timeout=30, check=True, text=True)
     shown, peak = map(int, result.stdout.split())
     return shown - started, peak
@@ -133,6 +139,21 @@ def measure_startup(runs):
     ]
 
 
+def measure_qt6(runs):
+    qt5, qt6 = [], []
+    for _ in range(runs):
+        qt5.append(startup("bench_startup"))
+        qt6.append(startup("bench_startup", BUILD_QT6))
+    rows = []
+    for index, name, unit in ((0, "Qt 6 build: start-up to the first frame", ms),
+                              (1, "Qt 6 build: peak resident memory to the first frame", mib)):
+        six = [sample[index] for sample in qt6]
+        five = [sample[index] for sample in qt5]
+        rows.append((name, spread(six, unit), "Qt 5 build " + spread(five, unit),
+                     statistics.median(six) / statistics.median(five), paired(six, five), None))
+    return rows
+
+
 def measure_transfers(runs):
     rows = []
     for operation, reference in (("read", "Qt's FTP get"), ("write", "Qt's FTP put")):
@@ -206,6 +227,7 @@ def main():
     os.environ["QT_QPA_PLATFORM"] = "offscreen"
     load = os.getloadavg()[0]
     rows = measure_startup(options.runs)
+    rows += measure_qt6(options.runs)
     with tempfile.TemporaryDirectory() as folder:
         module = Module(folder)
         try:
