@@ -15,7 +15,8 @@ const QCommandLineOption fromOption({"f", "from"}, "Start from the settings of p
 const QCommandLineOption setOption({"s", "set"}, "Set KEY to VALUE (repeatable; after --from).", "KEY=VALUE");
 const QCommandLineOption noVerifyOption("no-verify", "Do not read each module's file back after writing it.");
 const QCommandLineOption jsonOption("json", "Print one JSON object per module (JSON Lines).");
-const QCommandLineOption jobsOption({"j", "jobs"}, "Handle at most N modules at a time (default 16).", "N", "16");
+const QCommandLineOption jobsOption({"j", "jobs"}, "Handle at most N modules at a time (default 16).", "N",
+                                    "16");
 
 // The settings of a parameter file given by the user: every key known,
 // every value in its range.
@@ -28,7 +29,8 @@ QString readSettingsFile(const QString &path, ModuleSettings *settings)
     if (text.size() > FtpReply::maxFileSize)
         return QStringLiteral("%1 is larger than %2 bytes").arg(path).arg(FtpReply::maxFileSize);
     int number = 0;
-    for (const ParameterFile::Line &line : ParameterFile::lines(text)) {
+    const QVector<ParameterFile::Line> lines = ParameterFile::lines(text);
+    for (const ParameterFile::Line &line : lines) {
         ++number;
         QString error;
         if (line.kind == ParameterFile::Line::Kind::Unsplittable)
@@ -45,9 +47,9 @@ QString applySettings(const QStringList &assignments, ModuleSettings *settings)
 {
     for (const QString &assignment : assignments) {
         const int equals = assignment.indexOf(QLatin1Char('='));
-        const QString error = equals < 0 ? QStringLiteral("not KEY=VALUE")
-                                         : settings->setFromText(assignment.left(equals).toUtf8(),
-                                                                 assignment.mid(equals + 1).toUtf8());
+        const QString error = equals < 0
+            ? QStringLiteral("not KEY=VALUE")
+            : settings->setFromText(assignment.left(equals).toUtf8(), assignment.mid(equals + 1).toUtf8());
         if (!error.isEmpty())
             return QStringLiteral("--set %1: %2").arg(assignment, error);
     }
@@ -59,7 +61,7 @@ QString checkWriteOptions(const QCommandLineParser &parser, Request *request)
     if (request->operation == Request::Operation::Read) {
         for (const QCommandLineOption &option : {fromOption, setOption, noVerifyOption}) {
             if (parser.isSet(option))
-                return QStringLiteral("--%1 goes with write, not read").arg(option.names().last());
+                return QStringLiteral("--%1 goes with write, not read").arg(option.names().constLast());
         }
         return QString();
     }
@@ -81,7 +83,8 @@ QString checkArguments(const QCommandLineParser &parser, Request *request)
     if (command != QLatin1String("read") && command != QLatin1String("write"))
         return command.isEmpty() ? QStringLiteral("no command: read or write")
                                  : QStringLiteral("unknown command \"%1\": read or write").arg(command);
-    request->operation = command == QLatin1String("read") ? Request::Operation::Read : Request::Operation::Write;
+    request->operation
+        = command == QLatin1String("read") ? Request::Operation::Read : Request::Operation::Write;
     if (positional.isEmpty())
         return QStringLiteral("no module address");
     request->addresses = positional;
@@ -116,8 +119,8 @@ bool parseCommandLine(const QStringList &arguments, Request *request, QString *e
     }
     if (parser.isSet(helpOption) || parser.isSet(versionOption)) {
         QTextStream(stdout) << (parser.isSet(helpOption) ? parser.helpText()
-                                                         : QCoreApplication::applicationName() + QLatin1Char(' ')
-                                                               + QCoreApplication::applicationVersion() + '\n');
+                                                         : QCoreApplication::applicationName()
+                                        + QLatin1Char(' ') + QCoreApplication::applicationVersion() + '\n');
         *exitCode = 0;
         return false;
     }

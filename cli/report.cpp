@@ -16,7 +16,8 @@ QByteArray textLine(const ModuleOutcome &outcome)
         line += " written";
     } else {
         for (const ModuleSettings::Setting &setting : ModuleSettings::table())
-            line += ' ' + QByteArray(setting.key) + '=' + QByteArray::number(outcome.settings.value(setting.key));
+            line += ' ' + QByteArray(setting.key) + '='
+                + QByteArray::number(outcome.settings.value(setting.key));
     }
     return line + '\n';
 }

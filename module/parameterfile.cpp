@@ -59,7 +59,8 @@ QVector<Assignment> read(const QByteArray &text, Logging logging)
 {
     QVector<Assignment> assignments;
     const bool logged = logging == Logging::EachLine;
-    for (const Line &line : lines(text)) {
+    const QVector<Line> allLines = lines(text);
+    for (const Line &line : allLines) {
         if (line.kind == Line::Kind::Ignored) {
             if (logged)
                 qInfo() << "Ignore line" << line.text;
@@ -83,7 +84,8 @@ QVector<Assignment> read(const QByteArray &text, Logging logging)
 ModuleSettings settingsOf(const QByteArray &text)
 {
     ModuleSettings settings;
-    for (const Assignment &assignment : read(text, Logging::None))
+    const QVector<Assignment> assignments = read(text, Logging::None);
+    for (const Assignment &assignment : assignments)
         settings.setValue(assignment.setting->key, assignment.value);
     return settings;
 }

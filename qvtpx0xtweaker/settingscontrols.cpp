@@ -27,19 +27,28 @@ struct Control
 
 Control switchControl(const char *key, QCheckBox *box)
 {
-    return {key, [box] { return box->isChecked() ? 1 : 0; }, [box](int value) { box->setChecked(value != 0); }};
+    return {key, [box] { return box->isChecked() ? 1 : 0; },
+            [box](int value) { box->setChecked(value != 0); }};
+}
+
+QRadioButton *rebootButton(const MainForm *form, int mode)
+{
+    QRadioButton *const buttons[] = {form->radArm0, form->radArm1, form->radArm2, form->radArm3};
+    return buttons[mode];
 }
 
 // One row per setting, by its key in the file. Levels are bounded by their
 // controls' ranges, switches are on for any value but 0.
 QVector<Control> controlsOf(const MainForm *form)
 {
-    QRadioButton *const rebootButtons[] = {form->radArm0, form->radArm1, form->radArm2, form->radArm3};
     const auto rebootMode = [form] { // "Automatic" too when no button is checked
-        return form->radArm0->isChecked() ? 0 : form->radArm1->isChecked() ? 1 : form->radArm2->isChecked() ? 2 : 3;
+        return form->radArm0->isChecked() ? 0
+            : form->radArm1->isChecked()  ? 1
+            : form->radArm2->isChecked()  ? 2
+                                          : 3;
     };
     return {
-        {"arm", rebootMode, [rebootButtons](int mode) { rebootButtons[mode]->setChecked(true); }},
+        {"arm", rebootMode, [form](int mode) { rebootButton(form, mode)->setChecked(true); }},
         {"blighlvl", [form] { return form->sliderBlVal->value(); },
          [form](int level) { form->sliderBlVal->setValue(level); }},
         {"blightout", [form] { return form->spinBoxBlTime->value(); },
@@ -56,7 +65,8 @@ QVector<Control> controlsOf(const MainForm *form)
 QByteArray qvtpx0xtweaker::buildParameterFile() const
 {
     ModuleSettings settings;
-    for (const Control &control : controlsOf(form))
+    const QVector<Control> controls = controlsOf(form);
+    for (const Control &control : controls)
         settings.setValue(control.key, control.value());
     return ParameterFile::generate(settings);
 }
@@ -66,7 +76,8 @@ QByteArray qvtpx0xtweaker::buildParameterFile() const
 void qvtpx0xtweaker::applyParameterFile(const QByteArray &text)
 {
     const QVector<Control> controls = controlsOf(form);
-    for (const ParameterFile::Assignment &assignment : ParameterFile::read(text)) {
+    const QVector<ParameterFile::Assignment> assignments = ParameterFile::read(text);
+    for (const ParameterFile::Assignment &assignment : assignments) {
         for (const Control &control : controls) {
             if (qstrcmp(control.key, assignment.setting->key) == 0)
                 control.show(assignment.value);
@@ -76,6 +87,7 @@ void qvtpx0xtweaker::applyParameterFile(const QByteArray &text)
 
 void qvtpx0xtweaker::showSettings(const ModuleSettings &settings)
 {
-    for (const Control &control : controlsOf(form))
+    const QVector<Control> controls = controlsOf(form);
+    for (const Control &control : controls)
         control.show(settings.value(control.key));
 }

@@ -49,7 +49,8 @@ private:
         int exitCode = -1;
     };
     static Run run(const QStringList &arguments);
-    FtpServerProcess *startModule(int number, const QStringList &options = {}, const char *kind = "pyftpdlib");
+    FtpServerProcess *startModule(int number, const QStringList &options = {},
+                                  const char *kind = "pyftpdlib");
     QString writeTemporaryFile(const QByteArray &contents);
 
     std::vector<std::unique_ptr<FtpServerProcess>> servers;
@@ -77,7 +78,7 @@ FtpServerProcess *tst_Cli::startModule(int number, const QStringList &options, c
     server->setFile(ParameterFile::generate(settingsOf(firstStates[number - 1])));
     const QString address = QString("127.0.0.%1").arg(number);
     const bool started = QByteArray(kind) == "scripted" ? server->startScripted(address, options)
-                                                         : server->startPyftpdlib(address, options);
+                                                        : server->startPyftpdlib(address, options);
     if (!started)
         return nullptr;
     if (number <= int(servers.size()))
@@ -89,7 +90,7 @@ FtpServerProcess *tst_Cli::startModule(int number, const QStringList &options, c
 
 QString tst_Cli::writeTemporaryFile(const QByteArray &contents)
 {
-    const QString path = files.filePath("settings");
+    QString path = files.filePath("settings");
     QFile file(path);
     file.open(QIODevice::WriteOnly);
     file.write(contents);
@@ -129,9 +130,9 @@ void tst_Cli::readAndWriteEveryModule()
 
     // The file's settings, keys it lacks at their defaults, then each --set.
     const QString from = writeTemporaryFile("[global]\n# a comment\narm=1\nblighlvl=20\ntimemenu=1\n");
-    const Run write = run(QStringList {"write", "--from", from, "--set", "blighlvl=55", "--set", "networkmenu=1",
-                                       "--jobs", "2"}
-                          + addresses);
+    const Run write = run(
+        QStringList {"write", "--from", from, "--set", "blighlvl=55", "--set", "networkmenu=1", "--jobs", "2"}
+        + addresses);
     QCOMPARE(write.exitCode, 0);
     const QByteArray expected = ParameterFile::generate(settingsOf("1/55/120/0011"));
     QCOMPARE(write.lines.size(), 4);
@@ -153,7 +154,8 @@ void tst_Cli::aMixOfModules()
     QCOMPARE(result.lines.size(), 4);
     QCOMPARE(result.lines.at(0), QByteArray("10.1.2.3 error: not on a subnet of this computer"));
     QVERIFY(result.lines.mid(1, 2).contains(line("127.0.0.1", firstStates[0])));
-    QVERIFY(result.lines.mid(1, 2).contains("127.0.0.2 error: The module refused the login: 530 Login refused."));
+    QVERIFY(
+        result.lines.mid(1, 2).contains("127.0.0.2 error: The module refused the login: 530 Login refused."));
     QCOMPARE(result.lines.at(3), QByteArray("127.0.0.3 error: No answer from the module for 30 seconds"));
     QVERIFY2(result.times.at(2) < 5000, qPrintable(QString::number(result.times.at(2))));
     QVERIFY2(result.times.at(3) >= 29500, qPrintable(QString::number(result.times.at(3))));
@@ -201,15 +203,17 @@ void tst_Cli::badArguments_data()
         "--set timemenu=2: timemenu must be a whole number from 0 to 1, not \"2\"");
     row("reboot mode 4", {"write", "--set", "arm=4", "127.0.0.1"},
         "--set arm=4: arm must be a whole number from 0 to 3, not \"4\"");
-    row("unknown key", {"write", "--set", "volume=3", "127.0.0.1"}, "--set volume=3: unknown setting \"volume\"");
+    row("unknown key", {"write", "--set", "volume=3", "127.0.0.1"},
+        "--set volume=3: unknown setting \"volume\"");
     row("no equals sign", {"write", "--set", "arm", "127.0.0.1"}, "--set arm: not KEY=VALUE");
-    row("bad value in the file", {"write", "--from", "FROM", "127.0.0.1"}, "FROM, line 2: unknown setting \"x\"",
-        "arm=1\nx=2\n");
+    row("bad value in the file", {"write", "--from", "FROM", "127.0.0.1"},
+        "FROM, line 2: unknown setting \"x\"", "arm=1\nx=2\n");
     row("value out of range in the file", {"write", "--from", "FROM", "127.0.0.1"},
         "FROM, line 1: blightout must be a whole number from 0 to 600, not \"601\"", "blightout=601\n");
     row("unreadable file", {"write", "--from", "/nonexistent/settings", "127.0.0.1"},
         "cannot read /nonexistent/settings: No such file or directory");
-    row("write's option with read", {"read", "--set", "arm=1", "127.0.0.1"}, "--set goes with write, not read");
+    row("write's option with read", {"read", "--set", "arm=1", "127.0.0.1"},
+        "--set goes with write, not read");
     row("no jobs", {"read", "--jobs", "0", "127.0.0.1"}, "--jobs takes a number from 1 to 1024");
     row("unknown option", {"read", "--force", "127.0.0.1"}, "Unknown option 'force'.");
 }
@@ -239,7 +243,8 @@ void tst_Cli::moduleKeepingOtherBytes()
     QVERIFY(startModule(1, {"--alter"}, "scripted"));
     const Run verified = run({"write", "127.0.0.1"});
     QCOMPARE(verified.exitCode, 1);
-    QCOMPARE(verified.lines, QList<QByteArray> {"127.0.0.1 error: The module kept other content than was written"});
+    QCOMPARE(verified.lines,
+             QList<QByteArray> {"127.0.0.1 error: The module kept other content than was written"});
     const Run unverified = run({"write", "--no-verify", "127.0.0.1"});
     QCOMPARE(unverified.exitCode, 0);
     QCOMPARE(unverified.lines, QList<QByteArray> {"127.0.0.1 written"});

@@ -186,8 +186,8 @@ void tst_FtpClient::transfer_data()
         QString("Upload incomplete: the module kept 10 of %1 bytes").arg(newFile.size()), E::ProtocolFailure,
         newFile.left(10));
     row("write", "no SIZE", "scripted", {"--size-reply", "502 No."}, "", E::NoError, newFile);
-    row("write", "drops the connection", "pyftpdlib", {"--drop-after", "0"}, brokeOff, E::RemoteHostClosedError,
-        QByteArray());
+    row("write", "drops the connection", "pyftpdlib", {"--drop-after", "0"}, brokeOff,
+        E::RemoteHostClosedError, QByteArray());
 }
 
 void tst_FtpClient::transfer()
@@ -264,10 +264,10 @@ void tst_FtpClient::replyConventions()
     QCOMPARE(aborted->error(), QNetworkReply::OperationCanceledError);
 
     // Refused before any connection, yet finished from the event loop.
-    const QPair<QString, QNetworkReply::NetworkError> refused[] = {
-        {"http://127.0.0.1/vtpx_domo", QNetworkReply::ProtocolUnknownError},
-        {"ftp://127.0.0.1/vtpx_domo%0D%0ADELE%20vtpx_domo", QNetworkReply::ProtocolInvalidOperationError},
-        {"ftp://127.0.0.1/", QNetworkReply::ProtocolInvalidOperationError}};
+    const QPair<QString, QNetworkReply::NetworkError> refused[]
+        = {{"http://127.0.0.1/vtpx_domo", QNetworkReply::ProtocolUnknownError},
+           {"ftp://127.0.0.1/vtpx_domo%0D%0ADELE%20vtpx_domo", QNetworkReply::ProtocolInvalidOperationError},
+           {"ftp://127.0.0.1/", QNetworkReply::ProtocolInvalidOperationError}};
     for (const auto &request : refused) {
         QNetworkReply *reply = manager->get(QNetworkRequest(QUrl(request.first)));
         QVERIFY(!reply->isFinished());

@@ -47,17 +47,18 @@ void tst_FtpProtocol::replies_data()
     QTest::addColumn<QStringList>("expected");
     const QByteArray longLine(FtpProtocol::maxLineSize - 4, 'x');
     QTest::newRow("one line") << QByteArray("220 Ready\r\n") << QStringList {"220 Ready"};
-    QTest::newRow("bare LF") << QByteArray("220 Ready\n331 Password\n") << QStringList {"220 Ready", "331 Password"};
+    QTest::newRow("bare LF") << QByteArray("220 Ready\n331 Password\n")
+                             << QStringList {"220 Ready", "331 Password"};
     QTest::newRow("code alone") << QByteArray("230\r\n") << QStringList {"230 "};
     QTest::newRow("multi-line") << QByteArray("220-Welcome\r\n220-to the module\r\n220 Ready\r\n")
                                 << QStringList {"220 Welcome/220-to the module/Ready"};
     QTest::newRow("other codes inside a multi-line reply")
         << QByteArray("211-Features\r\n 227 inside\r\n230 not the end\r\n211 End\r\n")
         << QStringList {"211 Features/ 227 inside/230 not the end/End"};
-    QTest::newRow("blank line between replies") << QByteArray("220 Ready\r\n\r\n230 In\r\n")
-                                                << QStringList {"220 Ready", "230 In"};
-    QTest::newRow("blank line inside a multi-line reply") << QByteArray("220-A\r\n\r\n220 B\r\n")
-                                                          << QStringList {"220 A//B"};
+    QTest::newRow("blank line between replies")
+        << QByteArray("220 Ready\r\n\r\n230 In\r\n") << QStringList {"220 Ready", "230 In"};
+    QTest::newRow("blank line inside a multi-line reply")
+        << QByteArray("220-A\r\n\r\n220 B\r\n") << QStringList {"220 A//B"};
     QTest::newRow("incomplete") << QByteArray("220 Rea") << QStringList();
     QTest::newRow("not FTP") << QByteArray("HTTP/1.1 400\r\n") << QStringList {"invalid"};
     QTest::newRow("code out of range") << QByteArray("620 Hello\r\n") << QStringList {"invalid"};
@@ -85,7 +86,8 @@ void tst_FtpProtocol::passivePort_data()
     QTest::addColumn<int>("port");
     QTest::newRow("usual") << QByteArray("Entering Passive Mode (127,0,0,1,195,80).") << 195 * 256 + 80;
     QTest::newRow("no parentheses") << QByteArray("Passive 10,0,0,9,4,1") << 1025;
-    QTest::newRow("blanks after the commas") << QByteArray("Passive (127, 0, 0, 1, 195, 80)") << 195 * 256 + 80;
+    QTest::newRow("blanks after the commas")
+        << QByteArray("Passive (127, 0, 0, 1, 195, 80)") << 195 * 256 + 80;
     QTest::newRow("blank before a comma") << QByteArray("Passive (127,0,0,1 ,195,80)") << 0;
     QTest::newRow("number over 255") << QByteArray("Passive (300,0,0,1,4,1)") << 0;
     QTest::newRow("four digits") << QByteArray("Passive (0127,0,0,1,4,1)") << 0;

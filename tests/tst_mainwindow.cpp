@@ -19,7 +19,7 @@ QPixmap pixmapOf(const QLabel *label)
 }
 
 const QString salmon = QStringLiteral("QLineEdit {background-color:#FFA07A;}");
-}
+} // namespace
 
 // The window as a user meets it: its first state, the address gate, each
 // control's place in the parameter file, and Restore defaults (quitting is

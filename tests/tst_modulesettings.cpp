@@ -19,8 +19,8 @@ private slots:
 void tst_ModuleSettings::defaults()
 {
     const ModuleSettings settings;
-    const char *const keys[] = {"arm", "blighlvl", "blightout", "backlightmenu", "simulmenu", "timemenu",
-                                "networkmenu"};
+    const char *const keys[]
+        = {"arm", "blighlvl", "blightout", "backlightmenu", "simulmenu", "timemenu", "networkmenu"};
     const int expected[] = {3, 80, 120, 0, 0, 0, 0};
     for (int i = 0; i < 7; ++i)
         QCOMPARE(settings.value(keys[i]), expected[i]);

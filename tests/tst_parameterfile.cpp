@@ -20,7 +20,8 @@ QByteArray parameterFile(const char *arm, const char *level, const char *timeout
 QString stateAfterReading(const QByteArray &text)
 {
     ModuleSettings settings;
-    for (const ParameterFile::Assignment &assignment : ParameterFile::read(text))
+    const QVector<ParameterFile::Assignment> assignments = ParameterFile::read(text);
+    for (const ParameterFile::Assignment &assignment : assignments)
         settings.setValue(assignment.setting->key, assignment.value);
     return stateOf(settings);
 }
@@ -127,7 +128,8 @@ void tst_ParameterFile::logOfAWholeFile()
 void tst_ParameterFile::settingsOfAFile()
 {
     LogCapture log;
-    QCOMPARE(stateOf(ParameterFile::settingsOf("blightout=30\nsimulmenu=7\narm=9\n")), QString("3/80/30/0100"));
+    QCOMPARE(stateOf(ParameterFile::settingsOf("blightout=30\nsimulmenu=7\narm=9\n")),
+             QString("3/80/30/0100"));
     QVERIFY(log.messages().isEmpty());
 }
 

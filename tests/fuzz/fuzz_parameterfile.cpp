@@ -37,8 +37,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (const ParameterFile::Assignment &assignment : ParameterFile::read(text)) {
         check(ModuleSettings::find(assignment.setting->key) == assignment.setting, "a known key");
         const bool choice = assignment.setting->kind == ModuleSettings::Kind::Choice;
-        check(!choice || (assignment.value >= assignment.setting->minimum
-                          && assignment.value <= assignment.setting->maximum),
+        check(!choice
+                  || (assignment.value >= assignment.setting->minimum
+                      && assignment.value <= assignment.setting->maximum),
               "a choice among its values");
         settings.setValue(assignment.setting->key, assignment.value);
     }
