@@ -154,7 +154,7 @@ void tst_FtpClient::transfer_data()
     row("read", "more bytes than announced", "scripted", {"--extra-bytes", "5"},
         "The module sent more than the " + size + " bytes it announced", E::ProtocolFailure);
     row("read", "cut short after SIZE", "pyftpdlib", {"--truncate-after", "20"},
-        "Download incomplete: 20 of " + size + " bytes received", E::ProtocolFailure);
+        "Download incomplete: 20 of " + size + " bytes received", E::RemoteHostClosedError);
     row("read", "reset mid-file after SIZE", "scripted", {"--data-bytes", "20", "--data-end", "reset"},
         "The module broke off the transfer: 20 of " + size + " bytes received", E::RemoteHostClosedError);
     row("read", "reset mid-file, no SIZE", "scripted",

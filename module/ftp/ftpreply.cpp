@@ -316,8 +316,8 @@ void FtpReply::judgeDownload()
         && !allAnnounced)
         return failOnBrokenData();
     if (announced >= 0 && dataEnd == FtpDataConnection::End::Clean && file.size() < announced)
-        return end(
-            ProtocolFailure,
+        return end( // Qt's own name for a reply cut before the whole of it came
+            RemoteHostClosedError,
             QStringLiteral("Download incomplete: %1 of %2 bytes received").arg(file.size()).arg(announced));
     const bool whole = announced >= 0 ? allAnnounced : dataEnd == FtpDataConnection::End::Clean;
     if (confirmed && whole)
