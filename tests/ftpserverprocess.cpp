@@ -40,7 +40,7 @@ bool FtpServerProcess::startPyftpdlib(const QString &address, const QStringList 
 
 bool FtpServerProcess::startScripted(const QString &address, const QStringList &options)
 {
-    return start(QStringList {QStringLiteral(QVTPX_SOURCE_DIR "/tests/scriptedftpserver.py"), path("root"),
+    return start(QStringList {QStringLiteral(QVTPX_SOURCE_DIR "/tools/scriptedftpserver.py"), path("root"),
                               "--address", address, "--log", path("commands")}
                      + options,
                  address);

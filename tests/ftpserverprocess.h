@@ -16,7 +16,7 @@ public:
     // options: the script's, e.g. {"--read-only"}.
     bool startPyftpdlib(const QString &address, const QStringList &options = {});
     bool startVsftpd(const QString &address);
-    // tests/scriptedftpserver.py, for the exact order of what a server sends.
+    // tools/scriptedftpserver.py, for the exact order of what a server sends.
     bool startScripted(const QString &address, const QStringList &options = {});
     void stop();
     QString errorString() const { return error; }

@@ -153,9 +153,6 @@ void tst_DeviceTransfer::transfer_data()
         const QByteArray op(operation);
         row(op + ": pyftpdlib", "pyftpdlib", {}, moduleFile, "", expected);
         row(op + ": vsftpd", "vsftpd", {}, moduleFile, "", expected);
-        row(op + ": no HELP", "pyftpdlib", {"--no-help"}, moduleFile, "", expected);
-        row(op + ": confirmed, then 221 and a close", "scripted", {"--then", "bye"}, moduleFile, "",
-            expected);
         row(op + ": connection refused", "none", {}, moduleFile, "Connection refused", written);
         row(op + ": silent server", "pyftpdlib", {"--silent"}, moduleFile, noAnswer, written);
         row(op + ": refusal in markup", "scripted", {"--login-reply", "530 &lt;b>No&#8238;"}, moduleFile,
