@@ -1,5 +1,6 @@
-// Transfers with the module: the address check, the read (download) and the
-// write (upload) of its parameter file over anonymous FTP.
+// Transfers with the module: its file's URL by the address rule, the read
+// (download) and the write (upload) of that file over anonymous FTP, and
+// quitting while a write runs.
 
 #include "qvtpx0xtweaker.h"
 
