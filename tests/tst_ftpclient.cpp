@@ -133,6 +133,7 @@ void tst_FtpClient::transfer_data()
         row(op, "endless greeting", "pyftpdlib", {"--endless-greeting"}, invalidReply, E::ProtocolFailure);
         row(op, "line that never ends", "scripted", {"--endless-line"}, invalidReply, E::ProtocolFailure);
         row(op, "never greets", "pyftpdlib", {"--silent"}, noAnswer, E::TimeoutError);
+        row(op, "never takes the connection", "scripted", {"--full"}, noAnswer, E::TimeoutError);
         row(op, "stalls", "pyftpdlib", {"--stall-after", op == QByteArray("read") ? "RETR" : "STOR"},
             noAnswer, E::TimeoutError, QByteArray());
     }

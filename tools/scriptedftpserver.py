@@ -21,6 +21,8 @@ def parse_arguments():
     parser.add_argument("--greeting", default="220 Scripted module ready.",
                         help="the greeting's lines, separated by '|' (an empty one: a blank line)")
     parser.add_argument("--endless-line", action="store_true", help="greet with a line that never ends")
+    parser.add_argument("--full", action="store_true",
+                        help="take no connection at all: the kernel drops every new one unanswered")
     parser.add_argument("--login-reply", default="230 Logged in.", help="the answer to USER")
     parser.add_argument("--type-reply", default="200 Binary mode.")
     parser.add_argument("--size-reply", default="213 {size}", help="{size}: the file's size now")
@@ -157,8 +159,24 @@ class Session:
         return False
 
 
+def serve_full(options):
+    """Listens with no room for a connection, and fills it itself."""
+    listener = socket.create_server((options.address, 21), backlog=0)
+    fillers = []
+    try:
+        while True:  # until a connection is no longer answered
+            fillers.append(socket.create_connection((options.address, 21), timeout=0.5))
+    except socket.timeout:
+        pass
+    print("ready", flush=True)
+    while fillers:  # never accepted
+        time.sleep(3600)
+
+
 def main():
     options = parse_arguments()
+    if options.full:
+        serve_full(options)
     listener = socket.create_server((options.address, 21))
     print("ready", flush=True)
     while True:
