@@ -247,10 +247,15 @@ void FtpReply::handleUploadSize(const FtpProtocol::Response *response)
 }
 
 // Before the transfer is confirmed, losing the control connection fails
-// it; after, it no longer matters: a read waits for its data alone, an
-// upload decides now.
+// it: a read's file, once its data connection is over too, so that the
+// count is the whole of what came. After, it no longer matters: a read
+// waits for its data alone, an upload decides now.
 void FtpReply::controlFailed()
 {
+    if (!confirmed && step == Step::Transfer && isDownload()) {
+        controlLost = true;
+        return judge();
+    }
     if (!confirmed && step == Step::Transfer) // the session ended in the middle of the file
         return failOnBrokenData();
     if (!confirmed)
@@ -308,20 +313,27 @@ void FtpReply::judge()
         failOnBrokenData(); // else SIZE's answer decides
 }
 
+// Decided once the data is over (its connection ended, or every announced
+// byte came) and the control connection has said its word (the
+// confirmation, or its loss), whichever of the two came first.
 void FtpReply::judgeDownload()
 {
     const FtpDataConnection::End dataEnd = data->end();
     const bool allAnnounced = announced >= 0 && file.size() == announced;
+    if (dataEnd == FtpDataConnection::End::Open && !allAnnounced)
+        return;
     if ((dataEnd == FtpDataConnection::End::Reset || dataEnd == FtpDataConnection::End::Failed)
         && !allAnnounced)
         return failOnBrokenData();
-    if (announced >= 0 && dataEnd == FtpDataConnection::End::Clean && file.size() < announced)
+    if (controlLost)
+        return failOnBrokenData();
+    if (!confirmed)
+        return;
+    if (announced >= 0 && !allAnnounced)
         return end( // Qt's own name for a reply cut before the whole of it came
             RemoteHostClosedError,
             QStringLiteral("Download incomplete: %1 of %2 bytes received").arg(file.size()).arg(announced));
-    const bool whole = announced >= 0 ? allAnnounced : dataEnd == FtpDataConnection::End::Clean;
-    if (confirmed && whole)
-        end();
+    end();
 }
 
 void FtpReply::failOnServer(NetworkError code, const QString &what, const FtpProtocol::Response &response)

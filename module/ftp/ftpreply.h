@@ -95,10 +95,11 @@ private:
     FtpProtocol::ResponseReader responses;
     Step step = Step::Greeting;
     QByteArray path;
-    QByteArray file;        // what is sent, or what has arrived so far
-    qint64 fileOffset = 0;  // read from `file` by the reply's user
-    qint64 announced = -1;  // the size SIZE gave, if any
-    bool confirmed = false; // the server's 226 or 250
+    QByteArray file;          // what is sent, or what has arrived so far
+    qint64 fileOffset = 0;    // read from `file` by the reply's user
+    qint64 announced = -1;    // the size SIZE gave, if any
+    bool confirmed = false;   // the server's 226 or 250
+    bool controlLost = false; // before that, in the middle of a read
     QTimer idleTimer;
     QTimer totalTimer;
 };
