@@ -44,7 +44,6 @@ public:
     QString setFromText(const QByteArray &key, const QByteArray &value);
 
     bool operator==(const ModuleSettings &other) const { return values == other.values; }
-    bool operator!=(const ModuleSettings &other) const { return values != other.values; }
 
 private:
     QVector<int> values; // in the table's order

@@ -17,7 +17,6 @@ public:
 
     // For the transfers started from now on.
     void setTimeLimits(const FtpTimeLimits &limits) { timeLimits = limits; }
-    FtpTimeLimits limits() const { return timeLimits; }
 
 protected:
     QNetworkReply *createRequest(Operation operation, const QNetworkRequest &request,

@@ -27,7 +27,6 @@ public:
     // Closes the connection at once, without ended().
     void abort();
     bool hasConnected() const { return connectedOnce; }
-    bool hasSent() const { return sending; }
     qint64 bytesSent() const { return sentSoFar; }
     // How the connection ended, once ended() was emitted.
     End end() const { return how; }
