@@ -7,6 +7,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QTextStream>
 
 namespace {
@@ -22,6 +23,9 @@ const QCommandLineOption jobsOption({"j", "jobs"}, "Handle at most N modules at 
 // every value in its range.
 QString readSettingsFile(const QString &path, ModuleSettings *settings)
 {
+    // A FIFO or a device could block the tool, or never end.
+    if (QFileInfo::exists(path) && !QFileInfo(path).isFile())
+        return QStringLiteral("%1 is not a regular file").arg(path);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return QStringLiteral("cannot read %1: %2").arg(path, file.errorString());

@@ -1,11 +1,25 @@
 #include "batch.h"
 #include "commandline.h"
+#include "interrupts.h"
+#include "report.h"
+#include "systemlimits.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QTextStream>
+
+namespace {
+
+void tell(const QString &text)
+{
+    QTextStream(stderr) << QCoreApplication::applicationName() << ": " << Report::oneLine(text) << '\n';
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
+    SystemLimits::prepareProcess();
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("qvtpx0xtweaker-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
@@ -15,10 +29,23 @@ int main(int argc, char *argv[])
     int exitCode = 2; // a mistake in the arguments: nothing is sent to any module
     if (!parseCommandLine(QCoreApplication::arguments(), &request, &error, &exitCode)) {
         if (!error.isEmpty())
-            QTextStream(stderr) << QCoreApplication::applicationName() << ": " << error << '\n';
+            tell(error);
         return exitCode;
     }
-    Batch batch(request);
+    const int allowed = SystemLimits::modulesAtOnce();
+    if (qMin(request.jobs, int(request.addresses.size())) > allowed) {
+        tell(QStringLiteral("--jobs lowered to %1: the limit on open files allows no more").arg(allowed));
+        request.jobs = allowed;
+    }
+
+    QFile output;
+    output.open(1,
+                QIODevice::WriteOnly
+                    | QIODevice::Unbuffered); // standard output, unbuffered: a failed write is known at once
+    InterruptWatcher interrupts;
+    Batch batch(request, &output);
+    QObject::connect(&interrupts, &InterruptWatcher::interrupted, &batch, &Batch::interrupt);
+    QObject::connect(&batch, &Batch::note, &tell);
     QObject::connect(&batch, &Batch::done, &application, &QCoreApplication::exit, Qt::QueuedConnection);
     batch.start();
     return QCoreApplication::exec();

@@ -1,37 +1,69 @@
 #include "report.h"
 
-#include "batch.h"
+#include "moduleoutcome.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 namespace Report {
 
-QByteArray textLine(const ModuleOutcome &outcome)
+QString oneLine(const QString &text)
 {
-    QByteArray line = outcome.address.toUtf8();
-    if (!outcome.error.isEmpty()) {
-        line += " error: " + outcome.error.toUtf8();
-    } else if (!outcome.hasSettings) {
+    QString line;
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\n'))
+            line += QLatin1String("\\n");
+        else if (c == QLatin1Char('\t'))
+            line += QLatin1String("\\t");
+        else if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            line += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            line += c;
+    }
+    return line;
+}
+
+QByteArray textLines(const ModuleOutcome &outcome)
+{
+    const QByteArray address = oneLine(outcome.address).toUtf8();
+    QByteArray line = address;
+    switch (outcome.result) {
+    case ModuleOutcome::Result::Failed:
+        line += " error: " + oneLine(outcome.error).toUtf8();
+        break;
+    case ModuleOutcome::Result::Sent:
         line += " written";
-    } else {
+        break;
+    case ModuleOutcome::Result::Unverified:
+        line += " written, not verified: interrupted";
+        break;
+    case ModuleOutcome::Result::Read:
+    case ModuleOutcome::Result::Written:
         for (const ModuleSettings::Setting &setting : ModuleSettings::table())
             line += ' ' + QByteArray(setting.key) + '='
                 + QByteArray::number(outcome.settings.value(setting.key));
+        break;
     }
-    return line + '\n';
+    line += '\n';
+    for (const QString &warning : outcome.warnings)
+        line += address + " warning: " + oneLine(warning).toUtf8() + '\n';
+    return line;
 }
 
 QByteArray jsonLine(const ModuleOutcome &outcome)
 {
-    QJsonObject object {{QStringLiteral("address"), outcome.address},
-                        {QStringLiteral("ok"), outcome.error.isEmpty()}};
-    if (!outcome.error.isEmpty())
+    QJsonObject object {{QStringLiteral("address"), outcome.address}, {QStringLiteral("ok"), outcome.ok()}};
+    if (!outcome.ok())
         object.insert(QStringLiteral("error"), outcome.error);
-    if (outcome.hasSettings) {
+    if (outcome.result == ModuleOutcome::Result::Unverified)
+        object.insert(QStringLiteral("verified"), false);
+    if (outcome.hasSettings()) {
         for (const ModuleSettings::Setting &setting : ModuleSettings::table())
             object.insert(QLatin1String(setting.key), outcome.settings.value(setting.key));
     }
+    if (!outcome.warnings.isEmpty())
+        object.insert(QStringLiteral("warnings"), QJsonArray::fromStringList(outcome.warnings));
     return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
 }
 

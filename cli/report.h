@@ -5,14 +5,19 @@
 
 struct ModuleOutcome;
 
-// One module's line: as text, the address then its settings as the file
-// writes them ("arm=3 blighlvl=80 ..."), "written", or "error: ..."; as
-// JSON, an object with "address", "ok", "error" (on a failure only) and
-// each setting as a number under its key.
+// One module's lines: as text, the address then its settings as the file
+// writes them ("arm=3 blighlvl=80 ..."), "written", or "error: ...", and
+// a line "warning: ..." for each value its file holds that was not taken
+// as written; as JSON, one object with "address", "ok", "error" (on a
+// failure only), each setting as a number under its key, and "warnings".
+// Every line is one line: control characters in a text are escaped.
 namespace Report {
 
-QByteArray textLine(const ModuleOutcome &outcome);
+QByteArray textLines(const ModuleOutcome &outcome);
 QByteArray jsonLine(const ModuleOutcome &outcome);
+// A message as one line of text, control characters written as \n, \t or
+// \xNN.
+QString oneLine(const QString &text);
 
 } // namespace Report
 

@@ -13,15 +13,11 @@ namespace {
 const char octetPattern[] = "(?:[0-1]?[0-9]?[0-9]|2[0-4][0-9]|25[0-5])";
 const char octetSeparator[] = "\\.";
 
-bool isOnLocalSubnet(const QHostAddress &address)
+bool isOnSubnet(const QHostAddress &address, const QVector<ModuleAddress::Subnet> &subnets)
 {
-    const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
-    for (const QNetworkInterface &interface : interfaces) {
-        const QList<QNetworkAddressEntry> entries = interface.addressEntries();
-        for (const QNetworkAddressEntry &entry : entries) {
-            if (address.isInSubnet(entry.ip(), entry.prefixLength()))
-                return true;
-        }
+    for (const ModuleAddress::Subnet &subnet : subnets) {
+        if (address.isInSubnet(subnet.address, subnet.prefixLength))
+            return true;
     }
     return false;
 }
@@ -44,6 +40,27 @@ QString decimalAddress(const QString &typed)
     return octets.join(QLatin1Char('.'));
 }
 
+// The address as QHostAddress reads it, found on one of the subnets, in
+// the file's URL.
+QUrl fileUrl(const QString &typed, const QVector<ModuleAddress::Subnet> &subnets)
+{
+    QHostAddress address;
+    address.setAddress(decimalAddress(typed));
+    if (address.isNull())
+        return QUrl();
+
+    QNetworkAddressEntry module;
+    module.setIp(address);
+    if (!isOnSubnet(module.ip(), subnets))
+        return QUrl();
+
+    QUrl url;
+    url.setUrl(QStringLiteral("ftp://anonymous:@") + module.ip().toString() + QLatin1Char('/')
+                   + QLatin1String(ParameterFile::name),
+               QUrl::TolerantMode);
+    return url.isValid() ? url : QUrl();
+}
+
 } // namespace
 
 namespace ModuleAddress {
@@ -61,23 +78,54 @@ bool isWellFormed(const QString &text)
     return whole.match(text).hasMatch();
 }
 
+QString decimalForm(const QString &typed)
+{
+    return isWellFormed(typed) ? decimalAddress(typed) : QString();
+}
+
+QVector<Subnet> localSubnets()
+{
+    QVector<Subnet> subnets;
+    const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
+    for (const QNetworkInterface &interface : interfaces) {
+        const QList<QNetworkAddressEntry> entries = interface.addressEntries();
+        for (const QNetworkAddressEntry &entry : entries)
+            subnets.append({entry.ip(), entry.prefixLength()});
+    }
+    return subnets;
+}
+
+QString explanation(Refusal refusal)
+{
+    switch (refusal) {
+    case Refusal::None:
+        break;
+    case Refusal::NotAnAddress:
+        return QStringLiteral("not an IPv4 address of four decimal numbers from 0 to 255");
+    case Refusal::NotOnSubnet:
+        return QStringLiteral("not on a subnet of this computer");
+    case Refusal::NoInterfaces:
+        return QStringLiteral("this computer's network interfaces could not be read");
+    }
+    return QString();
+}
+
 QUrl parameterFileUrl(const QString &typed)
 {
-    QHostAddress address;
-    address.setAddress(decimalAddress(typed));
-    if (address.isNull())
-        return QUrl();
+    return fileUrl(typed, localSubnets());
+}
 
-    QNetworkAddressEntry module;
-    module.setIp(address);
-    if (!isOnLocalSubnet(module.ip()))
-        return QUrl();
-
-    QUrl url;
-    url.setUrl(QStringLiteral("ftp://anonymous:@") + module.ip().toString() + QLatin1Char('/')
-                   + QLatin1String(ParameterFile::name),
-               QUrl::TolerantMode);
-    return url.isValid() ? url : QUrl();
+QUrl parameterFileUrl(const QString &typed, const QVector<Subnet> &subnets, Refusal *refusal)
+{
+    *refusal = Refusal::None;
+    if (!isWellFormed(typed))
+        *refusal = Refusal::NotAnAddress;
+    else if (subnets.isEmpty())
+        *refusal = Refusal::NoInterfaces;
+    const QUrl url = *refusal == Refusal::None ? fileUrl(typed, subnets) : QUrl();
+    if (*refusal == Refusal::None && !url.isValid())
+        *refusal = Refusal::NotOnSubnet;
+    return url;
 }
 
 } // namespace ModuleAddress

@@ -1,8 +1,10 @@
 #ifndef MODULEADDRESS_H
 #define MODULEADDRESS_H
 
+#include <QHostAddress>
 #include <QString>
 #include <QUrl>
+#include <QVector>
 
 // The address rule: a module is reached only at a complete dotted-quad
 // IPv4 address that lies on one of this computer's own subnets, since it
@@ -14,12 +16,33 @@ namespace ModuleAddress {
 // must match it.
 QString pattern();
 bool isWellFormed(const QString &text);
+// A well-formed address with each octet read as decimal ("192.168.010.021"
+// is 192.168.10.21), the form in which two spellings of one module are
+// the same; an empty text when it is not well formed.
+QString decimalForm(const QString &typed);
+
+// One address entry of one of the computer's interfaces.
+struct Subnet
+{
+    QHostAddress address;
+    int prefixLength = -1;
+};
+// Every entry of every interface, whatever its flags; read afresh.
+QVector<Subnet> localSubnets();
+
+// Why an address is not a module's.
+enum class Refusal { None, NotAnAddress, NotOnSubnet, NoInterfaces };
+QString explanation(Refusal refusal);
 
 // The parameter file's URL, "ftp://anonymous:@" + address + "/vtpx_domo",
 // for an address typed as the pattern allows, each octet read as decimal;
 // an empty URL when it is no address or lies on none of this computer's
-// subnets.
+// subnets (read afresh at each call).
 QUrl parameterFileUrl(const QString &typed);
+// The same, strictly (the whole text must match the pattern), against
+// subnets given, and saying why not. No subnet at all means that the
+// computer's interfaces could not be read: a computer always has one.
+QUrl parameterFileUrl(const QString &typed, const QVector<Subnet> &subnets, Refusal *refusal);
 
 } // namespace ModuleAddress
 

@@ -15,9 +15,9 @@ int indexOf(const char *key)
     return -1;
 }
 
-// A user's text as it may be shown on one line: other bytes than printable
-// ASCII as %XX.
-QString printable(const QByteArray &text)
+} // namespace
+
+QString ModuleSettings::printable(const QByteArray &text)
 {
     QString shown;
     for (char c : text) {
@@ -28,8 +28,6 @@ QString printable(const QByteArray &text)
     }
     return shown;
 }
-
-} // namespace
 
 const QVector<ModuleSettings::Setting> &ModuleSettings::table()
 {

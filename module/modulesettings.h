@@ -43,6 +43,10 @@ public:
     // decimal number in the setting's range. Returns why not, or nothing.
     QString setFromText(const QByteArray &key, const QByteArray &value);
 
+    // Text from a file or a user as it may be shown on one line: every
+    // byte but printable ASCII as %XX.
+    static QString printable(const QByteArray &text);
+
     bool operator==(const ModuleSettings &other) const { return values == other.values; }
 
 private:

@@ -38,19 +38,20 @@ QVector<Line> lines(const QByteArray &text)
 
 namespace {
 
+enum class Taken { Yes, NotANumber, NotAChoice };
+
 // A value that is not wholly a decimal integer is refused: read as 0 it
 // would silently turn a setting off on the next write.
-bool take(const Line &line, const ModuleSettings::Setting &setting, int *value, Logging logging)
+Taken take(const Line &line, const ModuleSettings::Setting &setting, int *value)
 {
     bool isNumber = false;
     *value = QString::fromUtf8(line.value).toInt(&isNumber, 10);
-    const bool unhandled = isNumber && setting.kind == ModuleSettings::Kind::Choice
-        && (*value < setting.minimum || *value > setting.maximum);
-    if (logging == Logging::EachLine && !isNumber)
-        qWarning() << "Invalid value" << line.text;
-    if (logging == Logging::EachLine && unhandled)
-        qWarning() << "Unhandled value for" << setting.key << line.text;
-    return isNumber && !unhandled;
+    if (!isNumber)
+        return Taken::NotANumber;
+    if (setting.kind == ModuleSettings::Kind::Choice
+        && (*value < setting.minimum || *value > setting.maximum))
+        return Taken::NotAChoice;
+    return Taken::Yes;
 }
 
 } // namespace
@@ -73,8 +74,13 @@ QVector<Assignment> read(const QByteArray &text, Logging logging)
         }
         const ModuleSettings::Setting *setting = ModuleSettings::find(line.key);
         int value = 0;
-        if (setting && take(line, *setting, &value, logging))
+        const Taken taken = setting ? take(line, *setting, &value) : Taken::Yes;
+        if (setting && taken == Taken::Yes)
             assignments.append({setting, value});
+        if (logged && taken == Taken::NotANumber)
+            qWarning() << "Invalid value" << line.text;
+        if (logged && taken == Taken::NotAChoice)
+            qWarning() << "Unhandled value for" << setting->key << line.text;
         if (logged)
             qDebug() << line.text;
     }
@@ -83,11 +89,37 @@ QVector<Assignment> read(const QByteArray &text, Logging logging)
 
 ModuleSettings settingsOf(const QByteArray &text)
 {
-    ModuleSettings settings;
-    const QVector<Assignment> assignments = read(text, Logging::None);
-    for (const Assignment &assignment : assignments)
-        settings.setValue(assignment.setting->key, assignment.value);
-    return settings;
+    return readModuleFile(text).settings;
+}
+
+Reading readModuleFile(const QByteArray &text)
+{
+    Reading reading;
+    const QVector<Line> allLines = lines(text);
+    for (const Line &line : allLines) {
+        const ModuleSettings::Setting *setting
+            = line.kind == Line::Kind::KeyValue ? ModuleSettings::find(line.key) : nullptr;
+        if (!setting)
+            continue;
+        ++reading.settingLines;
+        int value = 0;
+        const Taken taken = take(line, *setting, &value);
+        if (taken == Taken::Yes)
+            reading.settings.setValue(setting->key, value);
+        const QString range = QStringLiteral("%1 to %2").arg(setting->minimum).arg(setting->maximum);
+        QString problem;
+        if (taken == Taken::NotANumber)
+            problem = QStringLiteral("is not a number");
+        else if (taken == Taken::NotAChoice)
+            problem = QStringLiteral("is not one of ") + range;
+        else if (value < setting->minimum || value > setting->maximum)
+            problem = QStringLiteral("is out of range ") + range;
+        if (!problem.isEmpty())
+            reading.warnings << QStringLiteral("%1 %2: read as %3")
+                                    .arg(ModuleSettings::printable(line.text), problem)
+                                    .arg(reading.settings.value(setting->key));
+    }
+    return reading;
 }
 
 } // namespace ParameterFile

@@ -4,6 +4,7 @@
 #include "modulesettings.h"
 
 #include <QByteArray>
+#include <QStringList>
 #include <QVector>
 
 // The module's parameter file `vtpx_domo`: generated whole from a
@@ -49,6 +50,17 @@ QVector<Assignment> read(const QByteArray &text, Logging logging = Logging::Each
 // The settings a module's file holds; what it does not set keeps its
 // default.
 ModuleSettings settingsOf(const QByteArray &text);
+
+// A module's file as the console tool reports it: its settings as read,
+// how many lines set one of them, and each value the module holds that
+// was not taken as written ("arm=7 is not one of 0 to 3: read as 3").
+struct Reading
+{
+    ModuleSettings settings;
+    int settingLines = 0;
+    QStringList warnings;
+};
+Reading readModuleFile(const QByteArray &text);
 
 } // namespace ParameterFile
 

@@ -144,7 +144,11 @@ void qvtpx0xtweaker::cb_networkAccessManagerPut_finished(QNetworkReply *reply)
     reply->deleteLater();
     manager->deleteLater();
 
-    if (quitWhenWritten) { // the user has asked to quit: the write has ended, so may the tool
+    // The user asked to quit: once the module holds the new file, the tool
+    // may end; a failed write is told first, and the user quits again.
+    const bool quitNow = quitWhenWritten && reply->error() == QNetworkReply::NoError;
+    quitWhenWritten = false;
+    if (quitNow) {
         close();
         return;
     }

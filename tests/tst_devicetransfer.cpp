@@ -282,16 +282,26 @@ void tst_DeviceTransfer::quittingDuringAWrite_data()
 {
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<QString>("quitAfter"); // the last command the module has received
-    QTest::addColumn<bool>("fileReplaced");
-    QTest::newRow("before the login") << QStringList {"--silent"} << "" << false;
-    QTest::newRow("once STOR went out") << QStringList {"--reply-delay", "0.5"} << "STOR" << true;
+    QTest::addColumn<QString>("error");     // what the box then says; empty: the window closes, no box
+    QTest::addColumn<QString>("after");     // what the module holds: "old", "new", or anything else
+    QTest::newRow("before the login") << QStringList {"--silent"} << ""
+                                      << ""
+                                      << "old";
+    QTest::newRow("once STOR went out") << QStringList {"--reply-delay", "0.5"} << "STOR"
+                                        << ""
+                                        << "new";
+    QTest::newRow("once STOR went out, then the module breaks off")
+        << QStringList {"--reply-delay", "0.5", "--drop-after", "0"} << "STOR"
+        << "The module broke off the transfer of 89 bytes: its file may be cut short"
+        << "cut";
 }
 
 void tst_DeviceTransfer::quittingDuringAWrite()
 {
     QFETCH(QStringList, options);
     QFETCH(QString, quitAfter);
-    QFETCH(bool, fileReplaced);
+    QFETCH(QString, error);
+    QFETCH(QString, after);
     QVERIFY(!startServer("pyftpdlib", options).isEmpty());
     typeAddress(window, "127.0.0.1");
     setControlState(window, written);
@@ -301,13 +311,19 @@ void tst_DeviceTransfer::quittingDuringAWrite()
     if (!quitAfter.isEmpty())
         QTRY_VERIFY_WITH_TIMEOUT(server->commands().contains(quitAfter), 10000);
 
-    QCOMPARE(window->close(), !fileReplaced);
-    if (fileReplaced)
+    QCOMPARE(window->close(), quitAfter.isEmpty());
+    if (!quitAfter.isEmpty())
         QCOMPARE(statusText(window), QString("Finishing the write to the module before quitting ..."));
-    QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), 10000);
-    QCOMPARE(server->file(), fileReplaced ? generated : moduleFile);
+    QTRY_COMPARE_WITH_TIMEOUT(transfersInFlight(window), 0, 10000);
     QCoreApplication::processEvents();
-    QVERIFY(boxes.boxes.isEmpty());
+    QCOMPARE(window->isVisible(), !error.isEmpty());
+    QCOMPARE(boxes.boxes.size(), error.isEmpty() ? 0 : 1);
+    if (!error.isEmpty())
+        QVERIFY2(boxes.boxes.first().text.endsWith("Error: " + error), qPrintable(boxes.boxes.first().text));
+    if (after != "cut")
+        QCOMPARE(server->file(), after == "new" ? generated : moduleFile);
+    if (!error.isEmpty()) // the user quits again
+        QVERIFY(window->close());
 }
 
 void tst_DeviceTransfer::addressCheck_data()

@@ -72,14 +72,21 @@ void FtpReply::setUpTimers(const FtpTimeLimits &limits)
     idleTimer.setSingleShot(true);
     idleTimer.setInterval(limits.idleSeconds * 1000);
     connect(&idleTimer, &QTimer::timeout, this, [this, limits] {
-        end(TimeoutError, QStringLiteral("No answer from the module for %1 seconds").arg(limits.idleSeconds));
+        failOnTime(QStringLiteral("No answer from the module for %1 seconds").arg(limits.idleSeconds));
     });
     totalTimer.setSingleShot(true);
     totalTimer.setInterval(limits.totalSeconds * 1000);
     connect(&totalTimer, &QTimer::timeout, this, [this, limits] {
-        end(TimeoutError,
-            QStringLiteral("The transfer took longer than %1 seconds").arg(limits.totalSeconds));
+        failOnTime(QStringLiteral("The transfer took longer than %1 seconds").arg(limits.totalSeconds));
     });
+}
+
+// Cut after STOR and before the confirmation, a write may have left part
+// of a file.
+void FtpReply::failOnTime(const QString &what)
+{
+    const bool cut = mayHaveChangedFile() && !confirmed;
+    end(TimeoutError, cut ? what + QStringLiteral(": its file may be cut short") : what);
 }
 
 // Why this client does not take the request, or an empty text.
@@ -240,9 +247,11 @@ void FtpReply::handleUploadSize(const FtpProtocol::Response *response)
         return failOnBrokenData();
     const qint64 kept = response && response->code == 213 ? FtpProtocol::fileSize(response->text) : -1;
     if (kept >= 0 && kept != file.size())
-        return end(
-            ProtocolFailure,
-            QStringLiteral("Upload incomplete: the module kept %1 of %2 bytes").arg(kept).arg(file.size()));
+        return end(ProtocolFailure,
+                   QStringLiteral("Upload incomplete: the module kept a file of %1 bytes "
+                                  "where %2 were written")
+                       .arg(kept)
+                       .arg(file.size()));
     end();
 }
 
@@ -362,6 +371,11 @@ void FtpReply::failOnBrokenData()
     if (!isDownload())
         return end(RemoteHostClosedError,
                    broken + QStringLiteral(" of %1 bytes: its file may be cut short").arg(file.size()));
+    if (announced >= 0 && file.size() == announced)
+        return end(RemoteHostClosedError,
+                   QStringLiteral("The module broke off the connection before confirming the transfer "
+                                  "(all %1 bytes came)")
+                       .arg(announced));
     if (announced >= 0)
         return end(RemoteHostClosedError,
                    broken + QStringLiteral(": %1 of %2 bytes received").arg(file.size()).arg(announced));

@@ -45,6 +45,8 @@ public:
     // True once an upload's STOR has gone out: from then on, ending the
     // transfer early may leave the module's file cut short.
     bool mayHaveChangedFile() const;
+    // How long the transfer may still take at most, by its limit in all.
+    int millisecondsLeft() const { return totalTimer.remainingTime(); }
 
 protected:
     qint64 readData(char *buffer, qint64 maxSize) override;
@@ -84,6 +86,7 @@ private:
     void failOnInvalidReply();
     void failOnFileSize();
     void failOnBrokenData();
+    void failOnTime(const QString &what);
     void failOnDataConnection();
     void failOnSocket(const QTcpSocket *socket);
     void end(NetworkError code = NoError, const QString &text = QString());

@@ -1,0 +1,48 @@
+#include "systemlimits.h"
+
+#include <QtGlobal>
+
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+// Kept for the program itself and Qt: the standard streams, the event
+// loop's own, the interface list, the parameter file given.
+constexpr rlim_t reserved = 32;
+// A module's control and data connections, and its read-back's control
+// connection while the write's is being closed.
+constexpr rlim_t perModule = 3;
+} // namespace
+
+namespace SystemLimits {
+
+void prepareProcess()
+{
+    signal(SIGPIPE, SIG_IGN);
+    for (int stream = 0; stream <= 2; ++stream) {
+        if (fcntl(stream, F_GETFD) == -1 && errno == EBADF)
+            open("/dev/null", O_RDONLY); // takes the lowest free number: this one
+    }
+}
+
+int modulesAtOnce()
+{
+    rlimit limit {};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0)
+        return INT_MAX;
+    if (limit.rlim_cur < limit.rlim_max) {
+        rlimit raised = limit;
+        raised.rlim_cur = limit.rlim_max;
+        if (setrlimit(RLIMIT_NOFILE, &raised) == 0)
+            limit = raised;
+    }
+    if (limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur >= rlim_t(INT_MAX))
+        return INT_MAX;
+    return int(qMax<rlim_t>(1, (limit.rlim_cur - qMin(limit.rlim_cur, reserved)) / perModule));
+}
+
+} // namespace SystemLimits
