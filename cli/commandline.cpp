@@ -31,7 +31,7 @@ QString readSettingsFile(const QString &path, ModuleSettings *settings)
         return QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
     const QByteArray text = file.read(FtpReply::maxFileSize + 1);
     if (text.size() > FtpReply::maxFileSize)
-        return QStringLiteral("%1 is larger than %2 bytes").arg(path).arg(FtpReply::maxFileSize);
+        return QStringLiteral("%1 is larger than %2 bytes").arg(path, QString::number(FtpReply::maxFileSize));
     int number = 0;
     const QVector<ParameterFile::Line> lines = ParameterFile::lines(text);
     for (const ParameterFile::Line &line : lines) {
@@ -42,7 +42,7 @@ QString readSettingsFile(const QString &path, ModuleSettings *settings)
         else if (line.kind == ParameterFile::Line::Kind::KeyValue)
             error = settings->setFromText(line.key, line.value);
         if (!error.isEmpty())
-            return QStringLiteral("%1, line %2: %3").arg(path).arg(number).arg(error);
+            return QStringLiteral("%1, line %2: %3").arg(path, QString::number(number), error);
     }
     return QString();
 }

@@ -116,8 +116,8 @@ Reading readModuleFile(const QByteArray &text)
             problem = QStringLiteral("is out of range ") + range;
         if (!problem.isEmpty())
             reading.warnings << QStringLiteral("%1 %2: read as %3")
-                                    .arg(ModuleSettings::printable(line.text), problem)
-                                    .arg(reading.settings.value(setting->key));
+                                    .arg(ModuleSettings::printable(line.text), problem,
+                                         QString::number(reading.settings.value(setting->key)));
     }
     return reading;
 }

@@ -5,7 +5,8 @@
 # simulated module, a read through the window succeeds, and after Ctrl+Q
 # run.sh exits 0 with no temporary folder or process left: as root, in a
 # network namespace of the test's own, and as an ordinary user (an account
-# the test makes and removes). Needs root.
+# the test makes and removes), in whose new checkout "cmake --install"
+# then installs both programs. Needs root.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -106,4 +107,11 @@ git ls-files -z | tar --null -T - -cf - | runuser -u "$user" -- tar -C "$home" -
 cd "$home/project"
 try_run "$user" runuser -u "$user" --
 grep -q 'network namespace of their own' "$work/run.log" || fail "$user: run.sh did not say where the module runs"
+# The README's install from source, right after run.sh in a new checkout
+# (into the user's home here, not /usr/local).
+runuser -u "$user" -- cmake --install build --prefix "$home/installed" --strip >"$work/run.log" 2>&1 ||
+    fail "$user: cmake --install after run.sh failed"
+for program in qvtpx0xtweaker qvtpx0xtweaker-cli; do
+    [ -x "$home/installed/bin/$program" ] || fail "$user: cmake --install after run.sh installed no $program"
+done
 echo "README commands: passed"

@@ -2,7 +2,8 @@
 # Installs what running the tool needs, builds it and starts it next to a
 # simulated module: the project's FTP server on 127.0.0.1 serving a
 # vtpx_domo that holds the defaults. Type 127.0.0.1 as the module's address
-# to try it. Exits with the tool's exit code; the build stays in build/,
+# to try it. Exits with the tool's exit code; the build (both programs,
+# ready for "cmake --install build") stays in build/,
 # the module's folder goes.
 #
 # The module listens on port 21, which only root may bind. For anyone else
@@ -15,7 +16,7 @@ cd "$(dirname "$self")/.."
 if [ -z "${QVTPX_RUN_NAMESPACE:-}" ]; then
     scripts/install-deps.sh run
     cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-    cmake --build build -j"$(nproc)" --target qvtpx0xtweaker
+    cmake --build build -j"$(nproc)" --target installables # both programs: "cmake --install build" works
     if [ "$(id -u)" -ne 0 ] &&
         unshare --user --map-root-user --net true 2>/dev/null; then
         echo "The tool and a simulated module run in a network namespace of their own (port 21 needs root):" \

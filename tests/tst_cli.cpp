@@ -4,11 +4,14 @@
 
 #include <QtTest>
 
+#include <csignal>
 #include <memory>
+#include <sys/stat.h>
 
 namespace {
-// What each module on 127.0.0.1 to 127.0.0.4 holds at first.
-const QString firstStates[] = {"1/33/45/1010", "0/0/0/0000", "2/100/600/1111", "3/80/120/0001"};
+// What each module on 127.0.0.1 to 127.0.0.5 holds at first.
+const QString firstStates[]
+    = {"1/33/45/1010", "0/0/0/0000", "2/100/600/1111", "3/80/120/0001", "0/50/60/0101"};
 
 QByteArray line(const QString &address, const QString &state)
 {
@@ -37,6 +40,11 @@ private slots:
     void badArguments_data();
     void badArguments();
     void moduleKeepingOtherBytes();
+    void interrupt_data();
+    void interrupt();
+    void outputErrors_data();
+    void outputErrors();
+    void openFiles();
 
 private:
     // Runs the tool to its end: its lines, each with the milliseconds it
@@ -48,7 +56,8 @@ private:
         QByteArray errors;
         int exitCode = -1;
     };
-    static Run run(const QStringList &arguments);
+    // wrapper: a command that runs the tool, its name and arguments last.
+    static Run run(const QStringList &arguments, const QStringList &wrapper = {});
     FtpServerProcess *startModule(int number, const QStringList &options = {},
                                   const char *kind = "pyftpdlib");
     QString writeTemporaryFile(const QByteArray &contents);
@@ -97,7 +106,7 @@ QString tst_Cli::writeTemporaryFile(const QByteArray &contents)
     return path;
 }
 
-tst_Cli::Run tst_Cli::run(const QStringList &arguments)
+tst_Cli::Run tst_Cli::run(const QStringList &arguments, const QStringList &wrapper)
 {
     QProcess tool;
     Run result;
@@ -109,7 +118,10 @@ tst_Cli::Run tst_Cli::run(const QStringList &arguments)
         }
     });
     clock.start();
-    tool.start(QVTPX_CLI, arguments);
+    if (wrapper.isEmpty())
+        tool.start(QVTPX_CLI, arguments);
+    else
+        tool.start(wrapper.first(), wrapper.mid(1) + QStringList(QVTPX_CLI) + arguments);
     tool.waitForFinished(60000);
     result.errors = tool.readAllStandardError();
     result.exitCode = tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
@@ -210,6 +222,9 @@ void tst_Cli::badArguments_data()
         "--set goes with write, not read");
     row("no jobs", {"read", "--jobs", "0", "127.0.0.1"}, "--jobs takes a number from 1 to 1024");
     row("unknown option", {"read", "--force", "127.0.0.1"}, "Unknown option 'force'.");
+    row("a line break in --set", {"write", "--set", "arm=1\nblighlvl=5", "127.0.0.1"},
+        "--set arm=1\\nblighlvl=5: arm must be a whole number from 0 to 3, not \"1%0Ablighlvl=5\"");
+    row("a FIFO for --from", {"write", "--from", "FIFO", "127.0.0.1"}, "FIFO is not a regular file");
 }
 
 void tst_Cli::badArguments()
@@ -217,6 +232,12 @@ void tst_Cli::badArguments()
     QFETCH(QStringList, arguments);
     QFETCH(QByteArray, fromFile);
     QFETCH(QString, message);
+    const QString fifo = files.filePath("fifo");
+    if (arguments.contains("FIFO")) {
+        QVERIFY(QFile::exists(fifo) || mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        arguments.replaceInStrings("FIFO", fifo);
+        message.replace("FIFO", fifo);
+    }
     if (!fromFile.isNull()) {
         const QString path = writeTemporaryFile(fromFile);
         arguments.replaceInStrings("FROM", path);
@@ -242,6 +263,126 @@ void tst_Cli::moduleKeepingOtherBytes()
     const Run unverified = run({"write", "--no-verify", "127.0.0.1"});
     QCOMPARE(unverified.exitCode, 0);
     QCOMPARE(unverified.lines, QList<QByteArray> {"127.0.0.1 written"});
+}
+
+void tst_Cli::interrupt_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("SIGINT") << SIGINT;
+    QTest::newRow("SIGTERM") << SIGTERM;
+    QTest::newRow("SIGHUP") << SIGHUP;
+}
+
+// Modules 1 to 4 answer each command 0.4 s late, so that the signal comes
+// after their STOR: each holds an empty file until the data comes. Module
+// 5 never greets, and 127.0.0.6 waits for a free job. Twice the signal:
+// the second changes nothing.
+void tst_Cli::interrupt()
+{
+    QFETCH(int, signalNumber);
+    for (int number = 1; number <= 4; ++number)
+        QVERIFY(startModule(number, {"--reply-delay", "0.4"}));
+    QVERIFY(startModule(5, {"--silent"}));
+    QProcess tool;
+    tool.start(QVTPX_CLI,
+               {"write", "--set", "arm=0", "--jobs", "5", "127.0.0.1", "127.0.0.2", "127.0.0.3", "127.0.0.4",
+                "127.0.0.5", "127.0.0.6"});
+    QTRY_VERIFY_WITH_TIMEOUT(
+        std::all_of(servers.begin(), servers.begin() + 4,
+                    [](const auto &server) { return server->commands().contains("STOR"); }),
+        10000);
+    QCOMPARE(::kill(pid_t(tool.processId()), signalNumber), 0);
+    QCOMPARE(::kill(pid_t(tool.processId()), signalNumber), 0);
+    QVERIFY(tool.waitForFinished(20000));
+
+    QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(tool.exitCode(), 128 + signalNumber);
+    QList<QByteArray> lines = tool.readAllStandardOutput().split('\n');
+    std::sort(lines.begin(), lines.end());
+    QCOMPARE(lines,
+             QList<QByteArray>({"", "127.0.0.1 written, not verified: interrupted",
+                                "127.0.0.2 written, not verified: interrupted",
+                                "127.0.0.3 written, not verified: interrupted",
+                                "127.0.0.4 written, not verified: interrupted",
+                                "127.0.0.5 error: not done: interrupted",
+                                "127.0.0.6 error: not done: interrupted"}));
+    const QString errors = tool.readAllStandardError();
+    QVERIFY2(
+        QRegularExpression("^qvtpx0xtweaker-cli: interrupted: letting 4 writes already on their way finish, "
+                           "at most [0-9]+ s\n$")
+            .match(errors)
+            .hasMatch(),
+        qPrintable(errors));
+    for (int number = 1; number <= 4; ++number)
+        QCOMPARE(servers[number - 1]->file(), ParameterFile::generate(settingsOf("0/80/120/0000")));
+    QCOMPARE(servers[4]->file(), ParameterFile::generate(settingsOf(firstStates[4])));
+}
+
+// The record of what was done must not be silently short: the tool says
+// so, fails, and still lets every module's write finish.
+void tst_Cli::outputErrors_data()
+{
+    QTest::addColumn<QString>("shell"); // runs the tool: "$0" is the tool, "$@" its arguments
+    QTest::addColumn<QString>("error");
+    QTest::newRow("a full device") << "exec \"$0\" \"$@\" >/dev/full"
+                                   << "No space left on device";
+    QTest::newRow("standard output closed") << "exec \"$0\" \"$@\" >&-"
+                                            << "Bad file descriptor";
+    QTest::newRow("a pipe whose reader has gone") << "\"$0\" \"$@\" | true; exit $((PIPESTATUS[0]))"
+                                                  << "Broken pipe";
+    QTest::newRow("a full file system")
+        << "mount -t tmpfs -o size=4k qvtpx-full \"$FULL\" && exec \"$0\" \"$@\" >\"$FULL/results\""
+        << "No space left on device";
+}
+
+void tst_Cli::outputErrors()
+{
+    QFETCH(QString, shell);
+    QFETCH(QString, error);
+    QStringList wrapper {"bash", "-c", shell};
+    if (shell.contains("mount")) {
+        if (QProcess::execute("unshare", {"-m", "true"}) != 0)
+            QSKIP("no mount namespace here, for a small file system of the test's own");
+        QVERIFY(QDir(files.path()).mkpath("full"));
+        qputenv("FULL", QFile::encodeName(files.filePath("full")));
+        wrapper.prepend("unshare");
+        wrapper.insert(1, "-m");
+    }
+    QStringList arguments {"--json",    "write",     "--set",     "arm=0",
+                           "127.0.0.1", "127.0.0.2", "127.0.0.3", "127.0.0.4"};
+    for (int i = 1; i <= 100; ++i) // more than 4 KiB of results
+        arguments << QString("10.9.0.%1").arg(i);
+    const Run result = run(arguments, wrapper);
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(result.errors, "qvtpx0xtweaker-cli: the results could not be written: " + error.toUtf8() + '\n');
+    for (int number = 1; number <= 4; ++number)
+        QCOMPARE(servers[number - 1]->file(), ParameterFile::generate(settingsOf("0/80/120/0000")));
+}
+
+// Few open files allowed: the subnet check still works, and no more
+// modules run at once than the limit allows, so that none fails for it.
+void tst_Cli::openFiles()
+{
+    const Run few = run({"read", "127.0.0.1", "127.0.0.2", "127.0.0.3", "127.0.0.4"},
+                        {"prlimit", "--nofile=40:40", "--"});
+    QCOMPARE(few.exitCode, 0);
+    QCOMPARE(few.lines.size(), 4);
+    QCOMPARE(few.errors, "qvtpx0xtweaker-cli: --jobs lowered to 2: the limit on open files allows no more\n");
+
+    QStringList many {"read", "--jobs", "100"};
+    for (int i = 1; i <= 60; ++i) // where nothing listens
+        many << QString("127.0.1.%1").arg(i);
+    const Run lowered = run(many, {"prlimit", "--nofile=64:64", "--"});
+    QCOMPARE(lowered.errors,
+             "qvtpx0xtweaker-cli: --jobs lowered to 10: the limit on open files allows no more\n");
+    QCOMPARE(lowered.lines.size(), 60);
+    for (const QByteArray &line : lowered.lines)
+        QVERIFY2(line.endsWith(" error: Connection refused"), line.constData());
+
+    const Run raised
+        = run(many, {"prlimit", "--nofile=64:4096", "--"}); // the soft limit, raised to the hard one
+    QCOMPARE(raised.errors, QByteArray());
+    QCOMPARE(raised.lines.size(), 60);
 }
 
 QTEST_GUILESS_MAIN(tst_Cli)

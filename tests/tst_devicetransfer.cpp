@@ -167,7 +167,7 @@ void tst_DeviceTransfer::transfer_data()
         "The module does not answer on the LAN (Host unreachable)", written, true);
     row("write: read-only server", "pyftpdlib", {"--read-only"}, moduleFile, "*", written);
     row("write: keeps fewer bytes", "scripted", {"--keep", "10"}, moduleFile,
-        "Upload incomplete: the module kept 10 of 347 bytes", written);
+        "Upload incomplete: the module kept a file of 10 bytes where 347 were written", written);
 }
 
 void tst_DeviceTransfer::transfer()
@@ -292,7 +292,7 @@ void tst_DeviceTransfer::quittingDuringAWrite_data()
                                         << "new";
     QTest::newRow("once STOR went out, then the module breaks off")
         << QStringList {"--reply-delay", "0.5", "--drop-after", "0"} << "STOR"
-        << "The module broke off the transfer of 89 bytes: its file may be cut short"
+        << "The module broke off the transfer of 347 bytes: its file may be cut short"
         << "cut";
 }
 
@@ -312,14 +312,16 @@ void tst_DeviceTransfer::quittingDuringAWrite()
         QTRY_VERIFY_WITH_TIMEOUT(server->commands().contains(quitAfter), 10000);
 
     QCOMPARE(window->close(), quitAfter.isEmpty());
-    if (!quitAfter.isEmpty())
+    if (!quitAfter.isEmpty()) {
         QCOMPARE(statusText(window), QString("Finishing the write to the module before quitting ..."));
-    QTRY_COMPARE_WITH_TIMEOUT(transfersInFlight(window), 0, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(transfersInFlight(window), 0, 10000);
+    }
     QCoreApplication::processEvents();
     QCOMPARE(window->isVisible(), !error.isEmpty());
     QCOMPARE(boxes.boxes.size(), error.isEmpty() ? 0 : 1);
     if (!error.isEmpty())
-        QVERIFY2(boxes.boxes.first().text.endsWith("Error: " + error), qPrintable(boxes.boxes.first().text));
+        QCOMPARE(boxes.boxes.first().text,
+                 "Error while uploading ftp://anonymous:@127.0.0.1/vtpx_domo. Error: " + error);
     if (after != "cut")
         QCOMPARE(server->file(), after == "new" ? generated : moduleFile);
     if (!error.isEmpty()) // the user quits again

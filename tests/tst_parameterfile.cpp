@@ -42,6 +42,8 @@ private slots:
     void reader();
     void logOfAWholeFile();
     void settingsOfAFile();
+    void moduleFileAsReported_data();
+    void moduleFileAsReported();
 };
 
 void tst_ParameterFile::generation_data()
@@ -131,6 +133,42 @@ void tst_ParameterFile::settingsOfAFile()
     QCOMPARE(stateOf(ParameterFile::settingsOf("blightout=30\nsimulmenu=7\narm=9\n")),
              QString("3/80/30/0100"));
     QVERIFY(log.messages().isEmpty());
+}
+
+// What the console tool tells of a module's file: how many lines set a
+// setting, and each value not taken as written, with what was taken.
+void tst_ParameterFile::moduleFileAsReported_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("settingLines");
+    QTest::addColumn<QStringList>("warnings");
+    QTest::newRow("empty") << QByteArray() << 0 << QStringList();
+    QTest::newRow("a web page") << QByteArray("<html><body>It works!</body></html>\n") << 0 << QStringList();
+    QTest::newRow("no known key") << QByteArray("[global]\n# arm=1\nvolume=3\n") << 0 << QStringList();
+    QTest::newRow("a whole file") << parameterFile("1", "33", "45", "1010") << 7 << QStringList();
+    QTest::newRow("choice out of range") << QByteArray("arm=7\n") << 1
+                                         << QStringList("arm=7 is not one of 0 to 3: read as 3");
+    QTest::newRow("not a number") << QByteArray("blighlvl=abc\n") << 1
+                                  << QStringList("blighlvl=abc is not a number: read as 80");
+    QTest::newRow("level out of range") << QByteArray("blightout=9999\n") << 1
+                                        << QStringList("blightout=9999 is out of range 0 to 600: read as 600");
+    QTest::newRow("switch out of range") << QByteArray("networkmenu=5\n") << 1
+                                         << QStringList("networkmenu=5 is out of range 0 to 1: read as 1");
+    QTest::newRow("bytes that are not text") << QByteArray("arm=\x01\xe9\n") << 1
+                                             << QStringList("arm=%01%E9 is not a number: read as 3");
+    QTest::newRow("after an earlier value") << QByteArray("arm=1\narm=9\n") << 2
+                                            << QStringList("arm=9 is not one of 0 to 3: read as 1");
+}
+
+void tst_ParameterFile::moduleFileAsReported()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(int, settingLines);
+    QFETCH(QStringList, warnings);
+    const ParameterFile::Reading reading = ParameterFile::readModuleFile(text);
+    QCOMPARE(reading.settingLines, settingLines);
+    QCOMPARE(reading.warnings, warnings);
+    QCOMPARE(reading.settings, ParameterFile::settingsOf(text));
 }
 
 QTEST_GUILESS_MAIN(tst_ParameterFile)

@@ -34,7 +34,7 @@ def parse_arguments():
     parser.add_argument("--alter", action="store_true", help="store an upload with its first byte changed")
     parser.add_argument("--data-end", choices=["close", "reset", "open"], default="close",
                         help="how the data connection ends once the bytes are through")
-    parser.add_argument("--final-reply", default="226 Transfer complete.")
+    parser.add_argument("--final-reply", default="226 Transfer complete.", help="empty: none")
     parser.add_argument("--reply-first", type=float, metavar="SECONDS",
                         help="send the final reply first, and end the data connection this much later")
     parser.add_argument("--then", choices=["serve", "reset", "close", "bye"], default="serve",
@@ -112,14 +112,18 @@ class Session:
         else:
             self.receive(data)
         if self.options.reply_first is not None:
-            self.say(self.options.final_reply)
+            self.confirm()
             going_on = self.after_final_reply()
             time.sleep(self.options.reply_first)
             self.end_data(data)
             return going_on
         self.end_data(data)
-        self.say(self.options.final_reply)
+        self.confirm()
         return self.after_final_reply()
+
+    def confirm(self):
+        if self.options.final_reply:
+            self.say(self.options.final_reply)
 
     def receive(self, data):
         received = b""
