@@ -1,6 +1,8 @@
 #ifndef FTPDATACONNECTION_H
 #define FTPDATACONNECTION_H
 
+#include "systemsocket.h"
+
 #include <QHostAddress>
 #include <QObject>
 
@@ -45,7 +47,8 @@ private:
     void finish(End end, int systemError = 0);
     void close();
 
-    qintptr descriptor = -1;
+    SystemSocket::Library library;
+    SystemSocket::Handle descriptor = SystemSocket::invalid;
     QSocketNotifier *readNotifier = nullptr;
     QSocketNotifier *writeNotifier = nullptr;
     bool connectedOnce = false;

@@ -1,0 +1,44 @@
+#ifndef SYSTEMSOCKET_H
+#define SYSTEMSOCKET_H
+
+#include <QAbstractSocket>
+#include <QHostAddress>
+
+// The operating system's TCP socket, as the file's data connection uses it:
+// non-blocking, and telling a reset from a clean end. One implementation
+// per platform (systemsocket_posix.cpp, systemsocket_windows.cpp); errors
+// are the system's own codes (errno, WSAGetLastError()).
+namespace SystemSocket {
+
+using Handle = qintptr;
+constexpr Handle invalid = -1;
+
+// Holds the system's socket library for as long as a socket may be used
+// (Windows counts each start and its cleanup; POSIX needs nothing).
+class Library
+{
+public:
+    Library();
+    ~Library();
+    Q_DISABLE_COPY(Library)
+};
+
+// A non-blocking socket for the protocol, not inherited by child processes.
+Handle open(QAbstractSocket::NetworkLayerProtocol protocol, int *error);
+void close(Handle socket);
+// Starts a connection: 0 when it is made or on its way, else the error.
+int connect(Handle socket, const QHostAddress &address, quint16 port);
+// The error with which a connection attempt ended, or 0.
+int connectionError(Handle socket);
+// Bytes received (0: the peer's clean end) or sent, or -1 with *error set.
+qint64 receive(Handle socket, char *buffer, qint64 size, int *error);
+qint64 send(Handle socket, const char *bytes, qint64 size, int *error);
+void shutDownSending(Handle socket);
+
+bool isPending(int error); // try again later
+bool isReset(int error);   // the peer broke the connection off
+bool isRefused(int error);
+
+} // namespace SystemSocket
+
+#endif // SYSTEMSOCKET_H

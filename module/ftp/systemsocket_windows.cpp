@@ -1,0 +1,124 @@
+#include "systemsocket.h"
+
+#include <QNetworkInterface>
+
+#include <cstring>
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+namespace {
+
+// The address in the form the system's connect() takes.
+int socketAddress(const QHostAddress &address, quint16 port, sockaddr_storage *storage)
+{
+    std::memset(storage, 0, sizeof *storage);
+    if (address.protocol() == QAbstractSocket::IPv4Protocol) {
+        auto *ipv4 = reinterpret_cast<sockaddr_in *>(storage);
+        ipv4->sin_family = AF_INET;
+        ipv4->sin_port = htons(port);
+        ipv4->sin_addr.s_addr = htonl(address.toIPv4Address());
+        return sizeof *ipv4;
+    }
+    auto *ipv6 = reinterpret_cast<sockaddr_in6 *>(storage);
+    ipv6->sin6_family = AF_INET6;
+    ipv6->sin6_port = htons(port);
+    const Q_IPV6ADDR bytes = address.toIPv6Address();
+    std::memcpy(&ipv6->sin6_addr, bytes.c, sizeof bytes.c);
+    ipv6->sin6_scope_id = ULONG(QNetworkInterface::interfaceIndexFromName(address.scopeId()));
+    return sizeof *ipv6;
+}
+
+} // namespace
+
+namespace SystemSocket {
+
+// Each start is counted, and undone by its own cleanup: Qt's sockets keep
+// theirs.
+Library::Library()
+{
+    WSADATA version;
+    WSAStartup(MAKEWORD(2, 2), &version);
+}
+
+Library::~Library()
+{
+    WSACleanup();
+}
+
+Handle open(QAbstractSocket::NetworkLayerProtocol protocol, int *error)
+{
+    const int family = protocol == QAbstractSocket::IPv4Protocol ? AF_INET : AF_INET6;
+    // Not inherited by child processes, as on POSIX systems.
+    const SOCKET socket
+        = WSASocketW(family, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
+    u_long nonBlocking = 1;
+    if (socket == INVALID_SOCKET || ioctlsocket(socket, FIONBIO, &nonBlocking) != 0) {
+        *error = WSAGetLastError();
+        if (socket != INVALID_SOCKET)
+            closesocket(socket);
+        return invalid;
+    }
+    return Handle(socket);
+}
+
+void close(Handle socket)
+{
+    closesocket(SOCKET(socket));
+}
+
+int connect(Handle socket, const QHostAddress &address, quint16 port)
+{
+    sockaddr_storage storage;
+    const int length = socketAddress(address, port, &storage);
+    if (::connect(SOCKET(socket), reinterpret_cast<const sockaddr *>(&storage), length) == 0)
+        return 0;
+    const int error = WSAGetLastError();
+    return isPending(error) ? 0 : error;
+}
+
+int connectionError(Handle socket)
+{
+    int error = 0;
+    int size = sizeof error;
+    if (getsockopt(SOCKET(socket), SOL_SOCKET, SO_ERROR, reinterpret_cast<char *>(&error), &size) != 0)
+        return WSAGetLastError();
+    return error;
+}
+
+qint64 receive(Handle socket, char *buffer, qint64 size, int *error)
+{
+    const int received = ::recv(SOCKET(socket), buffer, int(size), 0);
+    if (received == SOCKET_ERROR)
+        *error = WSAGetLastError();
+    return received;
+}
+
+qint64 send(Handle socket, const char *bytes, qint64 size, int *error)
+{
+    const int sent = ::send(SOCKET(socket), bytes, int(size), 0);
+    if (sent == SOCKET_ERROR)
+        *error = WSAGetLastError();
+    return sent;
+}
+
+void shutDownSending(Handle socket)
+{
+    ::shutdown(SOCKET(socket), SD_SEND);
+}
+
+bool isPending(int error)
+{
+    return error == WSAEWOULDBLOCK || error == WSAEINPROGRESS || error == WSAEINTR;
+}
+
+bool isReset(int error)
+{
+    return error == WSAECONNRESET || error == WSAECONNABORTED;
+}
+
+bool isRefused(int error)
+{
+    return error == WSAECONNREFUSED;
+}
+
+} // namespace SystemSocket
