@@ -1,12 +1,8 @@
 #include "ftpserverprocess.h"
 
 #include <QDir>
-#include <QNetworkInterface>
 #include <QTcpSocket>
 #include <QTest>
-
-#include <pwd.h>
-#include <unistd.h>
 
 namespace {
 
@@ -15,6 +11,8 @@ const char vsftpdConfig[]
       "anonymous_enable=YES\nno_anon_password=YES\nlocal_enable=NO\nanon_root=%2\n"
       "write_enable=YES\nanon_upload_enable=YES\nanon_other_write_enable=YES\nanon_umask=022\n"
       "seccomp_sandbox=NO\nsecure_chroot_dir=%3\nxferlog_enable=NO\npasv_enable=YES\n";
+
+const QString sourceDir = QStringLiteral(QVTPX_SOURCE_DIR);
 
 } // namespace
 
@@ -27,21 +25,20 @@ FtpServerProcess::FtpServerProcess()
         | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
     QFile::setPermissions(dir.path(), readable);
     QFile::setPermissions(path("root"), readable);
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
 }
 
 bool FtpServerProcess::startPyftpdlib(const QString &address, const QStringList &options)
 {
-    return start(QStringList {QStringLiteral(QVTPX_SOURCE_DIR "/tools/ftpserver.py"), path("root"),
-                              "--address", address, "--log", path("commands")}
+    return start(QStringList {sourceDir + "/tools/ftpserver.py", linuxPath("root"), "--address", address,
+                              "--log", linuxPath("commands")}
                      + options,
                  address);
 }
 
 bool FtpServerProcess::startScripted(const QString &address, const QStringList &options)
 {
-    return start(QStringList {QStringLiteral(QVTPX_SOURCE_DIR "/tools/scriptedftpserver.py"), path("root"),
-                              "--address", address, "--log", path("commands")}
+    return start(QStringList {sourceDir + "/tools/scriptedftpserver.py", linuxPath("root"), "--address",
+                              address, "--log", linuxPath("commands")}
                      + options,
                  address);
 }
@@ -53,48 +50,40 @@ bool FtpServerProcess::startVsftpd(const QString &address)
 {
     QFile config(path("vsftpd.conf"));
     if (!config.open(QIODevice::WriteOnly)
-        || config.write(
-               QString::fromLatin1(vsftpdConfig).arg(address, path("root"), path("empty")).toLatin1())
+        || config.write(QString::fromLatin1(vsftpdConfig)
+                            .arg(address, linuxPath("root"), linuxPath("empty"))
+                            .toLatin1())
             < 0)
         return false;
     config.close();
     ownedByFtpUser = true;
     setFile(file());
     return start({"unshare", "--pid", "--fork", "--kill-child", "sh", "-c", "vsftpd \"$0\" 0>&2 & wait",
-                  path("vsftpd.conf")},
+                  linuxPath("vsftpd.conf")},
                  address);
 }
 
-// Should the test itself die, the kernel kills its server too. Ready once
-// it says so (the script), or accepts connections on port 21 (vsftpd).
+// Ready once it says so (the scripts), or accepts connections on port 21
+// (vsftpd).
 bool FtpServerProcess::start(const QStringList &command, const QString &address)
 {
-    process.start("setpriv", QStringList {"--pdeathsig", "KILL", "--"} + command);
-    process.waitForStarted();
+    process = LinuxSide::start(command);
     const bool script = command.first().endsWith(".py");
     const bool ready = QTest::qWaitFor(
         [&] {
-            if (process.state() == QProcess::NotRunning)
+            if (!process->isRunning())
                 return true;
             if (script)
-                return process.canReadLine();
+                return process->output()->canReadLine();
             QTcpSocket probe;
             probe.connectToHost(address, 21);
             return probe.waitForConnected(100);
         },
         10000);
-    if (ready && process.state() == QProcess::Running)
+    if (ready && process->isRunning())
         return true;
     error = command.value(0) + " did not start";
     return false;
-}
-
-void FtpServerProcess::stop()
-{
-    if (process.state() == QProcess::NotRunning)
-        return;
-    process.kill();
-    process.waitForFinished();
 }
 
 QByteArray FtpServerProcess::readFile(const QString &path)
@@ -109,13 +98,6 @@ void FtpServerProcess::setFile(const QByteArray &contents)
     if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size())
         qWarning("cannot write vtpx_domo");
     file.close();
-    const passwd *ftp = ownedByFtpUser ? getpwnam("ftp") : nullptr;
-    if (ftp && chown(QFile::encodeName(file.fileName()).constData(), ftp->pw_uid, ftp->pw_gid) != 0)
+    if (ownedByFtpUser && LinuxSide::run({"chown", "ftp:ftp", linuxPath("root/vtpx_domo")}) != 0)
         qWarning("cannot give vtpx_domo to the ftp user");
-}
-
-bool inIsolatedNetworkNamespace()
-{
-    const auto interfaces = QNetworkInterface::allInterfaces();
-    return interfaces.size() == 1 && (interfaces.first().flags() & QNetworkInterface::IsLoopBack);
 }

@@ -1,7 +1,9 @@
 #ifndef FTPSERVERPROCESS_H
 #define FTPSERVERPROCESS_H
 
-#include <QProcess>
+#include "linuxside.h"
+
+#include <QFile>
 #include <QTemporaryDir>
 
 // A real FTP server playing the module, started by a test and stopped by PID
@@ -18,7 +20,7 @@ public:
     bool startVsftpd(const QString &address);
     // tools/scriptedftpserver.py, for the exact order of what a server sends.
     bool startScripted(const QString &address, const QStringList &options = {});
-    void stop();
+    void stop() { process.reset(); }
     QString errorString() const { return error; }
 
     QByteArray file() const { return readFile(path("root/vtpx_domo")); }
@@ -34,14 +36,18 @@ private:
     bool start(const QStringList &command, const QString &address);
     static QByteArray readFile(const QString &path);
     QString path(const char *name) const { return dir.filePath(QString::fromLatin1(name)); }
+    QString linuxPath(const char *name) const { return LinuxSide::path(path(name)); }
 
     QTemporaryDir dir;
-    QProcess process;
+    std::unique_ptr<LinuxSide::Process> process;
     QString error;
     bool ownedByFtpUser = false;
 };
 
 // True in a network namespace of the test's own with only loopback.
-bool inIsolatedNetworkNamespace();
+inline bool inIsolatedNetworkNamespace()
+{
+    return LinuxSide::inTestNetwork();
+}
 
 #endif // FTPSERVERPROCESS_H

@@ -49,7 +49,7 @@ private:
 
     qvtpx0xtweaker *window = nullptr;
     FtpServerProcess *server = nullptr;
-    QList<QProcess *> busyLoops;
+    std::vector<std::unique_ptr<LinuxSide::Process>> busyLoops;
 };
 
 void tst_DeviceTransfer::initTestCase()
@@ -59,23 +59,16 @@ void tst_DeviceTransfer::initTestCase()
     for (const char *command :
          {"link add qvtpx-lan type veth peer name qvtpx-nobody", "addr add 192.0.2.1/24 dev qvtpx-lan",
           "link set qvtpx-lan up", "link set qvtpx-nobody up"})
-        QCOMPARE(QProcess::execute("ip", QString(command).split(' ')), 0);
+        QCOMPARE(LinuxSide::run(QStringList("ip") + QString(command).split(' ')), 0);
     if (!qEnvironmentVariableIsSet("QVTPX_BUSY_CORES"))
         return;
-    for (int core = 0; core < QThread::idealThreadCount(); ++core) {
-        busyLoops << new QProcess;
-        busyLoops.last()->start("setpriv", {"--pdeathsig", "KILL", "--", "sh", "-c", "while :; do :; done"});
-        QVERIFY(busyLoops.last()->waitForStarted());
-    }
+    for (int core = 0; core < QThread::idealThreadCount(); ++core)
+        busyLoops.push_back(LinuxSide::start({"sh", "-c", "while :; do :; done"}));
 }
 
 void tst_DeviceTransfer::cleanupTestCase()
 {
-    for (QProcess *loop : qAsConst(busyLoops)) {
-        loop->kill();
-        loop->waitForFinished();
-    }
-    qDeleteAll(busyLoops);
+    busyLoops.clear();
 }
 
 void tst_DeviceTransfer::init()

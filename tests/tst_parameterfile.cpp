@@ -146,18 +146,19 @@ void tst_ParameterFile::moduleFileAsReported_data()
     QTest::newRow("a web page") << QByteArray("<html><body>It works!</body></html>\n") << 0 << QStringList();
     QTest::newRow("no known key") << QByteArray("[global]\n# arm=1\nvolume=3\n") << 0 << QStringList();
     QTest::newRow("a whole file") << parameterFile("1", "33", "45", "1010") << 7 << QStringList();
-    QTest::newRow("choice out of range") << QByteArray("arm=7\n") << 1
-                                         << QStringList("arm=7 is not one of 0 to 3: read as 3");
+    QTest::newRow("choice out of range")
+        << QByteArray("arm=7\n") << 1 << QStringList("arm=7 is not one of 0 to 3: read as 3");
     QTest::newRow("not a number") << QByteArray("blighlvl=abc\n") << 1
                                   << QStringList("blighlvl=abc is not a number: read as 80");
-    QTest::newRow("level out of range") << QByteArray("blightout=9999\n") << 1
-                                        << QStringList("blightout=9999 is out of range 0 to 600: read as 600");
+    QTest::newRow("level out of range")
+        << QByteArray("blightout=9999\n") << 1
+        << QStringList("blightout=9999 is out of range 0 to 600: read as 600");
     QTest::newRow("switch out of range") << QByteArray("networkmenu=5\n") << 1
                                          << QStringList("networkmenu=5 is out of range 0 to 1: read as 1");
-    QTest::newRow("bytes that are not text") << QByteArray("arm=\x01\xe9\n") << 1
-                                             << QStringList("arm=%01%E9 is not a number: read as 3");
-    QTest::newRow("after an earlier value") << QByteArray("arm=1\narm=9\n") << 2
-                                            << QStringList("arm=9 is not one of 0 to 3: read as 1");
+    QTest::newRow("bytes that are not text")
+        << QByteArray("arm=\x01\xe9\n") << 1 << QStringList("arm=%01%E9 is not a number: read as 3");
+    QTest::newRow("after an earlier value")
+        << QByteArray("arm=1\narm=9\n") << 2 << QStringList("arm=9 is not one of 0 to 3: read as 1");
 }
 
 void tst_ParameterFile::moduleFileAsReported()
