@@ -105,12 +105,13 @@ QString checkArguments(const QCommandLineParser &parser, Request *request)
 bool parseCommandLine(const QStringList &arguments, Request *request, QString *error, int *exitCode)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Reads, or writes, the settings of VTPX02/VTPX04 modules, many at once.\n"
-        "read ADDRESS...: prints each module's settings.\n"
-        "write [--from FILE] [--set KEY=VALUE]... ADDRESS...: writes one parameter file to every module:\n"
-        "the defaults, or FILE's settings, then each --set; keys: arm, blighlvl, blightout,\n"
-        "backlightmenu, simulmenu, timemenu, networkmenu."));
+    parser.setApplicationDescription(
+        QStringLiteral(
+            "Reads, or writes, the settings of VTPX02/VTPX04 modules, many at once.\n"
+            "read ADDRESS...: prints each module's settings.\n"
+            "write [--from FILE] [--set KEY=VALUE]... ADDRESS...: writes one parameter file to every module:\n"
+            "the defaults, or FILE's settings, then each --set; keys: %1.")
+            .arg(ModuleSettings::names()));
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("read or write"));
     parser.addPositionalArgument(QStringLiteral("addresses"), QStringLiteral("The modules' IPv4 addresses."),
                                  QStringLiteral("ADDRESS..."));

@@ -41,7 +41,7 @@ QByteArray textLines(const ModuleOutcome &outcome)
     case ModuleOutcome::Result::Read:
     case ModuleOutcome::Result::Written:
         for (const ModuleSettings::Setting &setting : ModuleSettings::table())
-            line += ' ' + QByteArray(setting.key) + '='
+            line += ' ' + QByteArray(setting.name) + '='
                 + QByteArray::number(outcome.settings.value(setting.key));
         break;
     }
@@ -60,7 +60,7 @@ QByteArray jsonLine(const ModuleOutcome &outcome)
         object.insert(QStringLiteral("verified"), false);
     if (outcome.hasSettings()) {
         for (const ModuleSettings::Setting &setting : ModuleSettings::table())
-            object.insert(QLatin1String(setting.key), outcome.settings.value(setting.key));
+            object.insert(QLatin1String(setting.name), outcome.settings.value(setting.key));
     }
     if (!outcome.warnings.isEmpty())
         object.insert(QStringLiteral("warnings"), QJsonArray::fromStringList(outcome.warnings));

@@ -6,11 +6,21 @@
 #include <QVector>
 
 // The settings that a VTPX02/VTPX04 module keeps in its parameter file, as a
-// value: each setting by its key in the file, in the file's order. A new
-// setting is one more row in the table of modulesettings.cpp.
+// value: each setting by its key, in the file's order. A new setting is one
+// more key here and one more row in the table of modulesettings.cpp.
 class ModuleSettings
 {
 public:
+    // In the file's order.
+    enum class Key {
+        Arm,              // the auto-reboot mode
+        BacklightLevel,   // in percent
+        BacklightTimeout, // in seconds, 0: always on
+        BacklightMenu,    // the menu locks
+        SimulationMenu,
+        TimeMenu,
+        NetworkMenu,
+    };
     // How a module's file may hold a value beyond the setting's range.
     enum class Kind {
         Choice, // one of its values, or the line is not taken
@@ -19,7 +29,8 @@ public:
     };
     struct Setting
     {
-        const char *key;
+        Key key;
+        const char *name;    // in the file, "arm"
         const char *comment; // the line above it in a generated file
         int minimum;
         int maximum;
@@ -29,28 +40,32 @@ public:
 
     // Every setting, in the file's order.
     static const QVector<Setting> &table();
-    // The setting of this key, or null.
-    static const Setting *find(const QByteArray &key);
+    static const Setting &setting(Key key) { return table()[int(key)]; }
+    // The setting of this name in a file, or null.
+    static const Setting *find(const QByteArray &name);
+    // The names, "arm, blighlvl, ..., networkmenu".
+    static QString names();
 
     // The defaults, as Restore defaults sets them.
     ModuleSettings();
 
-    int value(const char *key) const;
+    int value(Key key) const { return values[int(key)]; }
     // Sets a value as a module reads it: a level is bounded to its range,
     // a switch is 0 or 1; a choice outside its values changes nothing.
-    void setValue(const char *key, int value);
-    // Sets a value given as text, strictly: the key known, the value a
+    void setValue(Key key, int value);
+    // Sets a value given as text, strictly: the name known, the value a
     // decimal number in the setting's range. Returns why not, or nothing.
-    QString setFromText(const QByteArray &key, const QByteArray &value);
+    QString setFromText(const QByteArray &name, const QByteArray &value);
 
     // Text from a file or a user as it may be shown on one line: every
     // byte but printable ASCII as %XX.
     static QString printable(const QByteArray &text);
 
     bool operator==(const ModuleSettings &other) const { return values == other.values; }
+    bool operator!=(const ModuleSettings &other) const { return values != other.values; }
 
 private:
-    QVector<int> values; // in the table's order
+    QVector<int> values; // by key
 };
 
 #endif // MODULESETTINGS_H

@@ -10,7 +10,7 @@ QByteArray generate(const ModuleSettings &settings)
     QByteArray text = "[global]\n";
     for (const ModuleSettings::Setting &setting : ModuleSettings::table()) {
         text += QByteArray(setting.comment) + '\n';
-        text += QByteArray(setting.key) + '=' + QByteArray::number(settings.value(setting.key), 10) + '\n';
+        text += QByteArray(setting.name) + '=' + QByteArray::number(settings.value(setting.key), 10) + '\n';
     }
     return text;
 }
@@ -80,7 +80,7 @@ QVector<Assignment> read(const QByteArray &text, Logging logging)
         if (logged && taken == Taken::NotANumber)
             qWarning() << "Invalid value" << line.text;
         if (logged && taken == Taken::NotAChoice)
-            qWarning() << "Unhandled value for" << setting->key << line.text;
+            qWarning() << "Unhandled value for" << setting->name << line.text;
         if (logged)
             qDebug() << line.text;
     }

@@ -20,12 +20,12 @@ namespace {
 // A setting's control: the value it holds, and how a value is shown in it.
 struct Control
 {
-    const char *key;
+    ModuleSettings::Key key;
     std::function<int()> value;
     std::function<void(int)> show;
 };
 
-Control switchControl(const char *key, QCheckBox *box)
+Control switchControl(ModuleSettings::Key key, QCheckBox *box)
 {
     return {key, [box] { return box->isChecked() ? 1 : 0; },
             [box](int value) { box->setChecked(value != 0); }};
@@ -37,7 +37,7 @@ QRadioButton *rebootButton(const MainForm *form, int mode)
     return buttons[mode];
 }
 
-// One row per setting, by its key in the file. Levels are bounded by their
+// One row per setting. Levels are bounded by their
 // controls' ranges, switches are on for any value but 0.
 QVector<Control> controlsOf(const MainForm *form)
 {
@@ -47,16 +47,17 @@ QVector<Control> controlsOf(const MainForm *form)
             : form->radArm2->isChecked()  ? 2
                                           : 3;
     };
+    using Key = ModuleSettings::Key;
     return {
-        {"arm", rebootMode, [form](int mode) { rebootButton(form, mode)->setChecked(true); }},
-        {"blighlvl", [form] { return form->sliderBlVal->value(); },
+        {Key::Arm, rebootMode, [form](int mode) { rebootButton(form, mode)->setChecked(true); }},
+        {Key::BacklightLevel, [form] { return form->sliderBlVal->value(); },
          [form](int level) { form->sliderBlVal->setValue(level); }},
-        {"blightout", [form] { return form->spinBoxBlTime->value(); },
+        {Key::BacklightTimeout, [form] { return form->spinBoxBlTime->value(); },
          [form](int seconds) { form->spinBoxBlTime->setValue(seconds); }},
-        switchControl("backlightmenu", form->chkBlMenu),
-        switchControl("simulmenu", form->chkSimulMenu),
-        switchControl("timemenu", form->chkTimeMenu),
-        switchControl("networkmenu", form->chkNetworkMenu),
+        switchControl(Key::BacklightMenu, form->chkBlMenu),
+        switchControl(Key::SimulationMenu, form->chkSimulMenu),
+        switchControl(Key::TimeMenu, form->chkTimeMenu),
+        switchControl(Key::NetworkMenu, form->chkNetworkMenu),
     };
 }
 
@@ -79,7 +80,7 @@ void qvtpx0xtweaker::applyParameterFile(const QByteArray &text)
     const QVector<ParameterFile::Assignment> assignments = ParameterFile::read(text);
     for (const ParameterFile::Assignment &assignment : assignments) {
         for (const Control &control : controls) {
-            if (qstrcmp(control.key, assignment.setting->key) == 0)
+            if (control.key == assignment.setting->key)
                 control.show(assignment.value);
         }
     }

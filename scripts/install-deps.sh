@@ -2,6 +2,8 @@
 # Installs, from Debian's archive, what this machine lacks for one purpose:
 #   install-deps.sh run    building and running the tools (Qt 5) with the simulated module
 #   install-deps.sh qt6    building them with Qt 6 instead
+#   install-deps.sh windows    building them for Windows (Qt cross-built
+#                          from Debian's source) and testing them under Wine
 #   install-deps.sh        the tests and the gates of CI, with both (the default)
 # Runs as root, or through sudo where there is one.
 #
@@ -15,6 +17,10 @@ packages="cmake g++ make qtbase5-dev libfontconfig-dev python3-pyftpdlib iproute
 case "${1:-test}" in
 run) ;;
 qt6) packages="cmake g++ make qt6-base-dev libfontconfig-dev" ;;
+windows)
+    packages="cmake g++ make perl python3 dpkg-dev xz-utils g++-mingw-w64-x86-64-posix wine64 nsis
+        python3-pyftpdlib vsftpd iproute2 util-linux xvfb xdotool fonts-dejavu-core"
+    ;;
 *)
     packages="$packages qt6-base-dev vsftpd util-linux
         xvfb xdotool binutils-mingw-w64-x86-64
@@ -48,7 +54,7 @@ $as_root apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $as_root apt-get install -y -qq --no-install-recommends $missing
 
 # vsftpd's own installation enables its service for the next boot; this
-# copy is only for the tests.
+# copy is only for the tests (a Windows build's too).
 case " $missing " in
 *" vsftpd "*)
     if command -v systemctl >/dev/null; then

@@ -11,15 +11,13 @@
 namespace {
 // What each module on 127.0.0.1 to 127.0.0.5 holds at first.
 const QString firstStates[]
-    = {"1/33/45/1010", "0/0/0/0000", "2/100/600/1111", "3/80/120/0001", "0/50/60/0101"};
+    = {"arm=1 blighlvl=33 blightout=45 backlightmenu=1 timemenu=1", "arm=0 blighlvl=0 blightout=0",
+       "arm=2 blighlvl=100 blightout=600 backlightmenu=1 simulmenu=1 timemenu=1 networkmenu=1",
+       "networkmenu=1", "arm=0 blighlvl=50 blightout=60 simulmenu=1 networkmenu=1"};
 
 QByteArray line(const QString &address, const QString &state)
 {
-    QByteArray text = address.toUtf8();
-    const ModuleSettings settings = settingsOf(state);
-    for (const ModuleSettings::Setting &setting : ModuleSettings::table())
-        text += ' ' + QByteArray(setting.key) + '=' + QByteArray::number(settings.value(setting.key));
-    return text;
+    return (address + ' ' + fullState(state)).toUtf8();
 }
 } // namespace
 
@@ -146,11 +144,12 @@ void tst_Cli::readAndWriteEveryModule()
         QStringList {"write", "--from", from, "--set", "blighlvl=55", "--set", "networkmenu=1", "--jobs", "2"}
         + addresses);
     QCOMPARE(write.exitCode, 0);
-    const QByteArray expected = ParameterFile::generate(settingsOf("1/55/120/0011"));
+    const QByteArray expected
+        = ParameterFile::generate(settingsOf("arm=1 blighlvl=55 timemenu=1 networkmenu=1"));
     QCOMPARE(write.lines.size(), 4);
     for (int i = 0; i < 4; ++i) {
         QCOMPARE(servers[i]->file(), expected);
-        QVERIFY(write.lines.contains(line(addresses[i], "1/55/120/0011")));
+        QVERIFY(write.lines.contains(line(addresses[i], "arm=1 blighlvl=55 timemenu=1 networkmenu=1")));
     }
 }
 
@@ -314,7 +313,7 @@ void tst_Cli::interrupt()
             .hasMatch(),
         qPrintable(errors));
     for (int number = 1; number <= 4; ++number)
-        QCOMPARE(servers[number - 1]->file(), ParameterFile::generate(settingsOf("0/80/120/0000")));
+        QCOMPARE(servers[number - 1]->file(), ParameterFile::generate(settingsOf("arm=0")));
     QCOMPARE(servers[4]->file(), ParameterFile::generate(settingsOf(firstStates[4])));
 }
 
@@ -356,7 +355,7 @@ void tst_Cli::outputErrors()
     QCOMPARE(result.exitCode, 1);
     QCOMPARE(result.errors, "qvtpx0xtweaker-cli: the results could not be written: " + error.toUtf8() + '\n');
     for (int number = 1; number <= 4; ++number)
-        QCOMPARE(servers[number - 1]->file(), ParameterFile::generate(settingsOf("0/80/120/0000")));
+        QCOMPARE(servers[number - 1]->file(), ParameterFile::generate(settingsOf("arm=0")));
 }
 
 // Few open files allowed: the subnet check still works, and no more

@@ -79,7 +79,7 @@ void tst_MainWindow::firstDisplay()
     QCOMPARE(pixmapOf(window->findChild<QLabel *>("label")).size(), QSize(2190, 416));
     QCOMPARE(addressStyle(), salmon);
     checkModuleControlsEnabled(false);
-    QCOMPARE(controlState(window), QString("3/80/120/0000"));
+    QCOMPARE(controlState(window), fullState(defaults));
     QVERIFY(statusText(window).isEmpty());
 }
 
@@ -118,10 +118,12 @@ void tst_MainWindow::controlsInTheFile_data()
 {
     QTest::addColumn<QString>("state");
     QTest::addColumn<QString>("written"); // the settings the file holds
-    for (const char *state : {"3/80/120/0000", "1/100/0/1001", "0/0/0/0100", "2/100/600/0010", "3/7/9/0001"})
+    for (const char *state :
+         {"arm=3", "arm=1 blighlvl=100 blightout=0 backlightmenu=1 networkmenu=1",
+          "arm=0 blighlvl=0 blightout=0 simulmenu=1", "arm=2 blighlvl=100 blightout=600 timemenu=1",
+          "blighlvl=7 blightout=9 networkmenu=1"})
         QTest::newRow(state) << QString(state) << QString(state);
-    QTest::newRow("no reboot mode checked") << "-/80/120/0000"
-                                            << "3/80/120/0000";
+    QTest::newRow("no reboot mode checked") << "arm=-" << QString(defaults);
 }
 
 void tst_MainWindow::controlsInTheFile()
@@ -130,10 +132,11 @@ void tst_MainWindow::controlsInTheFile()
     QFETCH(QString, written);
     setControlState(window, state);
     const QByteArray file = WindowInternals::buildParameterFile(*window);
-    QCOMPARE(stateOf(ParameterFile::settingsOf(file)), written);
-    setControlState(window, "0/1/2/1111");
+    QCOMPARE(stateOf(ParameterFile::settingsOf(file)), fullState(written));
+    setControlState(window,
+                    "arm=0 blighlvl=1 blightout=2 backlightmenu=1 simulmenu=1 timemenu=1 networkmenu=1");
     WindowInternals::applyParameterFile(*window, file);
-    QCOMPARE(controlState(window), written);
+    QCOMPARE(controlState(window), fullState(written));
 }
 
 // Every control moved, every box ticked: all back to the defaults, and
@@ -141,10 +144,11 @@ void tst_MainWindow::controlsInTheFile()
 void tst_MainWindow::restoreDefaults()
 {
     typeAddress(window, "127.0.0.1");
-    setControlState(window, "0/5/7/1111");
+    setControlState(window,
+                    "arm=0 blighlvl=5 blightout=7 backlightmenu=1 simulmenu=1 timemenu=1 networkmenu=1");
     window->findChild<QStatusBar *>()->showMessage("earlier");
     clickButton(window, "butDefaults");
-    QCOMPARE(controlState(window), QString("3/80/120/0000"));
+    QCOMPARE(controlState(window), fullState(defaults));
     QVERIFY(statusText(window).isEmpty());
     QCOMPARE(window->findChild<QLineEdit *>("lineEditIP")->text(), QString("127.0.0.1"));
 }

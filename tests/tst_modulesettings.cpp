@@ -2,6 +2,9 @@
 
 #include <QtTest>
 
+using Key = ModuleSettings::Key;
+Q_DECLARE_METATYPE(ModuleSettings::Key)
+
 // The module's settings as a value: its defaults, the bounds a module's
 // file is read with, and the strict check of values that a user gives.
 class tst_ModuleSettings : public QObject
@@ -19,40 +22,44 @@ private slots:
 void tst_ModuleSettings::defaults()
 {
     const ModuleSettings settings;
-    const char *const keys[]
-        = {"arm", "blighlvl", "blightout", "backlightmenu", "simulmenu", "timemenu", "networkmenu"};
-    const int expected[] = {3, 80, 120, 0, 0, 0, 0};
-    for (int i = 0; i < 7; ++i)
-        QCOMPARE(settings.value(keys[i]), expected[i]);
-    QCOMPARE(ModuleSettings::table().size(), 7);
+    QCOMPARE(settings.value(Key::Arm), 3);
+    QCOMPARE(settings.value(Key::BacklightLevel), 80);
+    QCOMPARE(settings.value(Key::BacklightTimeout), 120);
+    QCOMPARE(settings.value(Key::BacklightMenu), 0);
+    QCOMPARE(settings.value(Key::SimulationMenu), 0);
+    QCOMPARE(settings.value(Key::TimeMenu), 0);
+    QCOMPARE(settings.value(Key::NetworkMenu), 0);
+    QCOMPARE(ModuleSettings::names(),
+             QString("arm, blighlvl, blightout, backlightmenu, simulmenu, timemenu, "
+                     "networkmenu")); // the file's order
 }
 
 void tst_ModuleSettings::valueAsAModuleReadsIt_data()
 {
-    QTest::addColumn<QByteArray>("key");
+    QTest::addColumn<Key>("key");
     QTest::addColumn<int>("value");
     QTest::addColumn<int>("expected");
-    QTest::newRow("choice in range") << QByteArray("arm") << 0 << 0;
-    QTest::newRow("choice beyond: unchanged") << QByteArray("arm") << 4 << 3;
-    QTest::newRow("choice below: unchanged") << QByteArray("arm") << -1 << 3;
-    QTest::newRow("level at its top") << QByteArray("blighlvl") << 100 << 100;
-    QTest::newRow("level beyond: bounded") << QByteArray("blighlvl") << 150 << 100;
-    QTest::newRow("level below: bounded") << QByteArray("blightout") << -5 << 0;
-    QTest::newRow("time-out beyond: bounded") << QByteArray("blightout") << 999 << 600;
-    QTest::newRow("switch on") << QByteArray("timemenu") << 1 << 1;
-    QTest::newRow("switch: not 0 is on") << QByteArray("simulmenu") << -7 << 1;
-    QTest::newRow("switch off") << QByteArray("networkmenu") << 0 << 0;
+    QTest::newRow("choice in range") << Key::Arm << 0 << 0;
+    QTest::newRow("choice beyond: unchanged") << Key::Arm << 4 << 3;
+    QTest::newRow("choice below: unchanged") << Key::Arm << -1 << 3;
+    QTest::newRow("level at its top") << Key::BacklightLevel << 100 << 100;
+    QTest::newRow("level beyond: bounded") << Key::BacklightLevel << 150 << 100;
+    QTest::newRow("level below: bounded") << Key::BacklightTimeout << -5 << 0;
+    QTest::newRow("time-out beyond: bounded") << Key::BacklightTimeout << 999 << 600;
+    QTest::newRow("switch on") << Key::TimeMenu << 1 << 1;
+    QTest::newRow("switch: not 0 is on") << Key::SimulationMenu << -7 << 1;
+    QTest::newRow("switch off") << Key::NetworkMenu << 0 << 0;
 }
 
 void tst_ModuleSettings::valueAsAModuleReadsIt()
 {
-    QFETCH(QByteArray, key);
+    QFETCH(Key, key);
     QFETCH(int, value);
     QFETCH(int, expected);
     ModuleSettings settings;
-    settings.setValue(key.constData(), value);
-    QCOMPARE(settings.value(key.constData()), expected);
-    settings.setValue(key.constData(), ModuleSettings().value(key.constData()));
+    settings.setValue(key, value);
+    QCOMPARE(settings.value(key), expected);
+    settings.setValue(key, ModuleSettings().value(key));
     QVERIFY(settings == ModuleSettings()); // nothing else changed
 }
 
@@ -92,7 +99,7 @@ void tst_ModuleSettings::valueGivenAsText()
     ModuleSettings settings;
     QCOMPARE(settings.setFromText(key, value), error);
     if (error.isEmpty())
-        QCOMPARE(settings.value(key.constData()), value.toInt());
+        QCOMPARE(settings.value(ModuleSettings::find(key)->key), value.toInt());
     else
         QVERIFY(settings == ModuleSettings());
 }

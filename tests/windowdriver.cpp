@@ -5,11 +5,23 @@
 #include <QtWidgets>
 
 namespace {
-const char *const menuBoxes[] = {"chkBlMenu", "chkSimulMenu", "chkTimeMenu", "chkNetworkMenu"};
+// Each setting's control, by the setting's name in the file.
+const QPair<const char *, const char *> controls[] = {
+    {"blighlvl", "sliderBlVal"},   {"blightout", "spinBoxBlTime"}, {"backlightmenu", "chkBlMenu"},
+    {"simulmenu", "chkSimulMenu"}, {"timemenu", "chkTimeMenu"},    {"networkmenu", "chkNetworkMenu"},
+};
 
 QRadioButton *rebootButton(const QWidget *window, int mode)
 {
     return window->findChild<QRadioButton *>(QStringLiteral("radArm%1").arg(mode));
+}
+
+int controlValue(const QWidget *window, const char *objectName)
+{
+    const QObject *control = window->findChild<QObject *>(objectName);
+    if (const auto *box = qobject_cast<const QCheckBox *>(control))
+        return box->isChecked() ? 1 : 0;
+    return control->property("value").toInt();
 }
 } // namespace
 
@@ -20,29 +32,32 @@ QString controlState(const QWidget *window)
         if (rebootButton(window, mode)->isChecked())
             arm = QString::number(mode);
     }
-    QString menus;
-    for (const char *box : menuBoxes)
-        menus += window->findChild<QCheckBox *>(box)->isChecked() ? '1' : '0';
-    return QString("%1/%2/%3/%4")
-        .arg(arm)
-        .arg(window->findChild<QSlider *>("sliderBlVal")->value())
-        .arg(window->findChild<QSpinBox *>("spinBoxBlTime")->value())
-        .arg(menus);
+    QStringList pairs {"arm=" + arm};
+    for (const auto &control : controls)
+        pairs << QString("%1=%2").arg(control.first).arg(controlValue(window, control.second));
+    return pairs.join(' ');
 }
 
 void setControlState(QWidget *window, const QString &state)
 {
-    const QStringList parts = state.split('/');
+    const bool noRebootMode = state.split(' ').contains("arm=-");
+    QMap<QString, int> values;
+    const QStringList pairs = fullState(QString(state).remove("arm=-")).split(' ');
+    for (const QString &pair : pairs)
+        values.insert(pair.section('=', 0, 0), pair.section('=', 1).toInt());
     for (int mode = 0; mode < 4; ++mode) {
         QRadioButton *button = rebootButton(window, mode);
         button->setAutoExclusive(false); // so that "-" can uncheck them all
-        button->setChecked(parts[0] == QString::number(mode));
+        button->setChecked(!noRebootMode && values.value("arm") == mode);
         button->setAutoExclusive(true);
     }
-    window->findChild<QSlider *>("sliderBlVal")->setValue(parts[1].toInt());
-    window->findChild<QSpinBox *>("spinBoxBlTime")->setValue(parts[2].toInt());
-    for (int i = 0; i < 4; ++i)
-        window->findChild<QCheckBox *>(menuBoxes[i])->setChecked(parts[3][i] == '1');
+    for (const auto &control : controls) {
+        QObject *widget = window->findChild<QObject *>(control.second);
+        if (auto *box = qobject_cast<QCheckBox *>(widget))
+            box->setChecked(values.value(control.first) != 0);
+        else
+            widget->setProperty("value", values.value(control.first));
+    }
 }
 
 void typeAddress(QWidget *window, const QString &address)

@@ -2,14 +2,17 @@
 #define WINDOWDRIVER_H
 
 #include "logcapture.h"
+#include "settingsstate.h"
 #include "windowinternals.h"
 
 #include <QMessageBox>
 #include <QStringList>
 
-// What a user does with the window, and what the tests look at. A state of
-// the controls reads "arm/level/timeout/menus", e.g. "3/80/120/0000" for the
-// defaults ("-": no arm checked; the menu boxes in form order).
+// What a user does with the window, and what the tests look at. The
+// controls' state is written as a module's settings are (settingsstate.h):
+// "arm=1 blighlvl=33 ...", "arm=-" when no reboot mode is checked; the
+// state read names every control, the state set puts the controls it does
+// not name at their defaults.
 QString controlState(const QWidget *window);
 void setControlState(QWidget *window, const QString &state);
 void typeAddress(QWidget *window, const QString &address);

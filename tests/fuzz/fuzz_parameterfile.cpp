@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QByteArray text(reinterpret_cast<const char *>(data), int(size));
     ModuleSettings settings;
     for (const ParameterFile::Assignment &assignment : ParameterFile::read(text)) {
-        check(ModuleSettings::find(assignment.setting->key) == assignment.setting, "a known key");
+        check(ModuleSettings::find(assignment.setting->name) == assignment.setting, "a known key");
         const bool choice = assignment.setting->kind == ModuleSettings::Kind::Choice;
         check(!choice
                   || (assignment.value >= assignment.setting->minimum
