@@ -14,6 +14,8 @@ public:
     // Each message as "level: text".
     QStringList messages() const { return texts; }
     QStringList lines() const { return printed; }
+    // Qt's own messages, as they came.
+    QStringList qtMessages() const { return fromQt; }
     // A text as the logger quotes it.
     static QString quoted(const QString &text);
 
@@ -22,6 +24,7 @@ private:
     QtMessageHandler previous;
     QStringList printed;
     QStringList texts;
+    QStringList fromQt;
 };
 
 #endif // LOGCAPTURE_H

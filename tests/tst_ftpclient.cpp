@@ -1,6 +1,7 @@
 #include "ftpaccessmanager.h"
 #include "ftpreply.h"
 #include "ftpserverprocess.h"
+#include "logcapture.h"
 
 #include <QtNetwork>
 #include <QtTest>
@@ -142,6 +143,13 @@ void tst_FtpClient::transfer_data()
         E::ContentNotFoundError, QByteArray(), QByteArray());
     row("read", "no SIZE, file over 64 KiB", "scripted",
         {"--size-reply", "502 No.", "--extra-bytes", "70000"}, tooLarge, E::UnknownContentError);
+    const QByteArray largest(65536, '#');
+    row("read", "no SIZE, file of 64 KiB", "scripted", {"--size-reply", "502 No."}, "", E::NoError, largest,
+        largest);
+    row("read", "no SIZE, file of 64 KiB and a byte", "scripted", {"--size-reply", "502 No."}, tooLarge,
+        E::UnknownContentError, largest + '#', largest + '#');
+    row("read", "every byte, data connection reset, then 226", "scripted", {"--data-end", "reset"}, "",
+        E::NoError);
     row("read", "SIZE too large", "pyftpdlib", {"--answer", "SIZE=213 65537"}, tooLarge,
         E::UnknownContentError);
     row("read", "more bytes than announced", "scripted", {"--extra-bytes", "5"},
@@ -184,6 +192,10 @@ void tst_FtpClient::transfer_data()
             .arg(newFile.size()),
         E::ProtocolFailure, newFile);
     row("write", "no SIZE", "scripted", {"--size-reply", "502 No."}, "", E::NoError, newFile);
+    row("write", "keeps nothing", "scripted", {"--size-reply", "213 0"},
+        QString("Upload incomplete: the module kept a file of 0 bytes where %1 were written")
+            .arg(newFile.size()),
+        E::ProtocolFailure, newFile);
     row("write", "drops the connection", "pyftpdlib", {"--drop-after", "0"}, brokeOff,
         E::RemoteHostClosedError, QByteArray());
 }
@@ -210,6 +222,7 @@ void tst_FtpClient::transfer()
                  qPrintable(this->server->errorString()));
     QTcpServer elsewhere; // where a 227 reply may send the data connection: never
     QVERIFY(elsewhere.listen(QHostAddress("127.0.0.9"), 50021));
+    LogCapture log;
     QNetworkReply *reply = start(operation, address);
     QSignalSpy finished(manager, &QNetworkAccessManager::finished);
     QVERIFY(waitUntilFinished(reply));
@@ -229,6 +242,8 @@ void tst_FtpClient::transfer()
         QCOMPARE(this->server->file(), after);
     QVERIFY(!this->server->commands().contains("HELP"));
     QVERIFY(!elsewhere.hasPendingConnections());
+    QCoreApplication::processEvents(); // what the sockets do once it is over
+    QVERIFY2(log.qtMessages().isEmpty(), qPrintable(log.qtMessages().join('\n')));
 }
 
 // As Qt's own replies: finished once, progress, the size from SIZE, the

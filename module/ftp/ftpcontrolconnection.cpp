@@ -1,0 +1,221 @@
+#include "ftpcontrolconnection.h"
+
+#include <QNetworkProxy>
+#include <QTcpSocket>
+
+namespace {
+
+constexpr int maxServerTextShown = 200;
+
+// The server's reply as a user may read it: one line of printable ASCII,
+// without '<' or '&', so that no message box takes it for rich text.
+QString shown(const FtpProtocol::Response &reply)
+{
+    QByteArray text = QByteArray::number(reply.code) + ' ' + reply.text.left(maxServerTextShown);
+    for (char &c : text) {
+        if (c == '\n')
+            c = ' ';
+        else if (c < ' ' || c > '~' || c == '<' || c == '&')
+            c = '?';
+    }
+    return QString::fromLatin1(text.trimmed());
+}
+
+} // namespace
+
+FtpControlConnection::FtpControlConnection(const QUrl &url, bool upload, QObject *parent)
+    : QObject(parent), socket(new QTcpSocket(this)), url(url),
+      path(url.path(QUrl::FullyDecoded).mid(1).toUtf8()), upload(upload)
+{
+    // The module is on the computer's own LAN: no proxy stands between them.
+    socket->setProxy(QNetworkProxy::NoProxy);
+    socket->setReadBufferSize(FtpProtocol::maxLineSize);
+    connect(socket, &QTcpSocket::connected, this, &FtpControlConnection::heard);
+    connect(socket, &QTcpSocket::readyRead, this, &FtpControlConnection::readReplies);
+    connect(socket, &QTcpSocket::errorOccurred, this, &FtpControlConnection::socketFailed);
+}
+
+void FtpControlConnection::connectToServer()
+{
+    socket->connectToHost(url.host(), quint16(url.port(21)));
+}
+
+QHostAddress FtpControlConnection::peerAddress() const
+{
+    return socket->peerAddress();
+}
+
+void FtpControlConnection::startTransfer()
+{
+    send((upload ? "STOR " : "RETR ") + path, Step::Transfer);
+}
+
+void FtpControlConnection::quit()
+{
+    current = Step::Done;
+    QMetaObject::invokeMethod(
+        socket,
+        [socket = socket] {
+            if (socket->state() != QAbstractSocket::ConnectedState)
+                return socket->abort();
+            socket->write("QUIT\r\n");
+            socket->disconnectFromHost(); // once QUIT is out
+        },
+        Qt::QueuedConnection);
+}
+
+void FtpControlConnection::abort()
+{
+    current = Step::Done;
+    QMetaObject::invokeMethod(socket, &QTcpSocket::abort, Qt::QueuedConnection);
+}
+
+void FtpControlConnection::send(const QByteArray &command, Step next)
+{
+    current = next;
+    socket->write(command + "\r\n");
+    socket->flush(); // now, not on the next pass of the event loop
+}
+
+void FtpControlConnection::readReplies()
+{
+    if (current == Step::Done)
+        return;
+    emit heard();
+    replies.append(socket->readAll());
+    FtpProtocol::Response reply;
+    while (current != Step::Done) {
+        switch (replies.next(&reply)) {
+        case FtpProtocol::ResponseReader::Incomplete:
+            return;
+        case FtpProtocol::ResponseReader::Invalid:
+            if (current != Step::Verify)
+                return refuseInvalid();
+            current = Step::Done;
+            return emit sizeKept(-1);
+        case FtpProtocol::ResponseReader::Complete:
+            handle(reply);
+        }
+    }
+}
+
+void FtpControlConnection::handle(const FtpProtocol::Response &reply)
+{
+    if (current == Step::Verify) { // the answer to SIZE after a write
+        current = Step::Done;
+        return emit sizeKept(reply.code == 213 ? FtpProtocol::fileSize(reply.text) : -1);
+    }
+    if (reply.code == 421)
+        return refuse(QNetworkReply::ServiceUnavailableError, QStringLiteral("The module is busy"), reply);
+    switch (current) {
+    case Step::Greeting:
+        if (reply.code == 120) // ready in a while: another reply follows
+            return;
+        if (reply.code != 220)
+            return refuse(QNetworkReply::ConnectionRefusedError,
+                          QStringLiteral("The module refused the connection"), reply);
+        return send("USER " + url.userName().toUtf8(), Step::User);
+    case Step::User:
+    case Step::Password:
+        return handleLogin(reply);
+    case Step::Type:
+        if (reply.code != 200 && reply.code != 202) // 202: binary is all it knows anyway
+            break;
+        return upload ? send("PASV", Step::Passive) : send("SIZE " + path, Step::Size);
+    case Step::Size:
+        return handleSize(reply);
+    case Step::Passive:
+        if (reply.code != 227)
+            break;
+        if (FtpProtocol::passivePort(reply.text) == 0)
+            return refuseInvalid();
+        current = Step::DataConnection;
+        return emit passive(FtpProtocol::passivePort(reply.text));
+    case Step::Transfer:
+        return handleTransfer(reply);
+    case Step::DataConnection:
+    case Step::Verify:
+    case Step::Done:
+        break;
+    }
+    if (reply.code >= 400)
+        return refuse(QNetworkReply::ContentOperationNotPermittedError,
+                      QStringLiteral("The module refused the transfer"), reply);
+    refuseUnexpected(reply);
+}
+
+void FtpControlConnection::handleLogin(const FtpProtocol::Response &reply)
+{
+    if (reply.code == 230 || (current == Step::Password && reply.code == 202))
+        return send("TYPE I", Step::Type);
+    if (current == Step::User && reply.code == 331)
+        return send("PASS " + url.password().toUtf8(), Step::Password);
+    if (reply.code < 400)
+        return refuseUnexpected(reply);
+    refuse(QNetworkReply::AuthenticationRequiredError, QStringLiteral("The module refused the login"), reply);
+}
+
+// A server without SIZE, or that will not tell, leaves the size unknown.
+void FtpControlConnection::handleSize(const FtpProtocol::Response &reply)
+{
+    if (reply.code == 213 && FtpProtocol::fileSize(reply.text) < 0)
+        return refuseInvalid();
+    if (reply.code == 213)
+        emit sizeAnnounced(FtpProtocol::fileSize(reply.text));
+    else if (reply.code < 400)
+        return refuseUnexpected(reply);
+    if (current == Step::Size)
+        send("PASV", Step::Passive);
+}
+
+void FtpControlConnection::handleTransfer(const FtpProtocol::Response &reply)
+{
+    if (reply.code == 125 || reply.code == 150)
+        return emit transferBegun();
+    if (reply.code == 226 || reply.code == 250) {
+        if (upload) // what the module kept, one round trip later
+            send("SIZE " + path, Step::Verify);
+        else
+            current = Step::Done;
+        return emit confirmed();
+    }
+    if (reply.code < 400)
+        return refuseUnexpected(reply);
+    if (upload)
+        return refuse(QNetworkReply::ContentAccessDenied, QStringLiteral("The module refused the write"),
+                      reply);
+    if (reply.code == 550)
+        return refuse(QNetworkReply::ContentNotFoundError,
+                      QStringLiteral("The module has no file %1").arg(QString::fromUtf8(path)), reply);
+    refuse(QNetworkReply::ContentOperationNotPermittedError,
+           QStringLiteral("The module refused the transfer"), reply);
+}
+
+void FtpControlConnection::refuse(QNetworkReply::NetworkError code, const QString &what,
+                                  const FtpProtocol::Response &reply)
+{
+    current = Step::Done;
+    emit refused(code, what + QStringLiteral(": ") + shown(reply));
+}
+
+void FtpControlConnection::refuseInvalid()
+{
+    current = Step::Done;
+    emit refused(QNetworkReply::ProtocolFailure, QStringLiteral("The module sent an invalid reply"));
+}
+
+void FtpControlConnection::refuseUnexpected(const FtpProtocol::Response &reply)
+{
+    refuse(QNetworkReply::ProtocolFailure, QStringLiteral("The module sent an unexpected reply"), reply);
+}
+
+void FtpControlConnection::socketFailed()
+{
+    if (current == Step::Done)
+        return;
+    if (current == Step::Verify) {
+        current = Step::Done;
+        return emit sizeKept(-1);
+    }
+    emit lost(socket->error(), socket->errorString(), socket->state() == QAbstractSocket::ConnectedState);
+}

@@ -1,0 +1,70 @@
+#ifndef FTPCONTROLCONNECTION_H
+#define FTPCONTROLCONNECTION_H
+
+#include "ftpprotocol.h"
+
+#include <QHostAddress>
+#include <QNetworkReply>
+#include <QObject>
+#include <QUrl>
+
+class QTcpSocket;
+
+// The control connection of one transfer and its conversation with the
+// server (RFC 959), step by step: the anonymous login, TYPE I, SIZE before
+// a read, PASV, RETR or STOR once the data connection is up, and SIZE
+// after a write. It tells what the server said; FtpReply decides what
+// that means for the transfer.
+class FtpControlConnection : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class Step { Greeting, User, Password, Type, Size, Passive, DataConnection, Transfer, Verify, Done };
+
+    FtpControlConnection(const QUrl &url, bool upload, QObject *parent);
+    void connectToServer();
+    // RETR or STOR, once the data connection is up.
+    void startTransfer();
+    // Ends the session: politely after a success, else at once. Either
+    // way from the event loop, never inside one of the socket's signals
+    // (whose socket may be gone already).
+    void quit();
+    void abort();
+    Step step() const { return current; }
+    QHostAddress peerAddress() const;
+
+signals:
+    void heard();                    // anything from the server: it is alive
+    void sizeAnnounced(qint64 size); // SIZE's answer before a read
+    void passive(quint16 port);      // where the data connection goes
+    void transferBegun();            // 125 or 150: a write's data may go
+    void confirmed();                // 226 or 250
+    void sizeKept(qint64 size);      // after a write; -1: no size told
+    // The server said no, or spoke no FTP.
+    void refused(QNetworkReply::NetworkError code, const QString &text);
+    // The connection failed or ended before the conversation did;
+    // connected: whether it still was when the error came.
+    void lost(QAbstractSocket::SocketError error, const QString &text, bool connected);
+
+private:
+    void send(const QByteArray &command, Step next);
+    void readReplies();
+    void handle(const FtpProtocol::Response &reply);
+    void handleLogin(const FtpProtocol::Response &reply);
+    void handleSize(const FtpProtocol::Response &reply);
+    void handleTransfer(const FtpProtocol::Response &reply);
+    void refuse(QNetworkReply::NetworkError code, const QString &what, const FtpProtocol::Response &reply);
+    void refuseUnexpected(const FtpProtocol::Response &reply);
+    void refuseInvalid();
+    void socketFailed();
+
+    QTcpSocket *socket;
+    FtpProtocol::ResponseReader replies;
+    QUrl url;
+    QByteArray path;
+    bool upload;
+    Step current = Step::Greeting;
+};
+
+#endif // FTPCONTROLCONNECTION_H
