@@ -59,7 +59,7 @@ private:
 
     Request request;
     QIODevice *output;
-    FtpAccessManager manager;
+    FtpAccessManager manager {this};
     QVector<ModuleAddress::Subnet> subnets;
     bool subnetsGiven = false;
     QStringList modules;

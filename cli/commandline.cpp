@@ -1,6 +1,5 @@
 #include "commandline.h"
 
-#include "ftpreply.h"
 #include "modulesettings.h"
 #include "parameterfile.h"
 
@@ -8,7 +7,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QTextStream>
 
 namespace {
 
@@ -29,9 +27,9 @@ QString readSettingsFile(const QString &path, ModuleSettings *settings)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
-    const QByteArray text = file.read(FtpReply::maxFileSize + 1);
-    if (text.size() > FtpReply::maxFileSize)
-        return QStringLiteral("%1 is larger than %2 bytes").arg(path, QString::number(FtpReply::maxFileSize));
+    const QByteArray text = file.read(ParameterFile::maxSize + 1);
+    if (text.size() > ParameterFile::maxSize)
+        return QStringLiteral("%1 is larger than %2 bytes").arg(path, QString::number(ParameterFile::maxSize));
     int number = 0;
     const QVector<ParameterFile::Line> lines = ParameterFile::lines(text);
     for (const ParameterFile::Line &line : lines) {
@@ -102,7 +100,7 @@ QString checkArguments(const QCommandLineParser &parser, Request *request)
 
 } // namespace
 
-bool parseCommandLine(const QStringList &arguments, Request *request, QString *error, int *exitCode)
+bool parseCommandLine(const QStringList &arguments, Request *request, QString *message, int *exitCode)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -118,17 +116,18 @@ bool parseCommandLine(const QStringList &arguments, Request *request, QString *e
     parser.addOptions({fromOption, setOption, noVerifyOption, jsonOption, jobsOption});
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption versionOption = parser.addVersionOption();
+    *exitCode = 2;
     if (!parser.parse(arguments)) {
-        *error = parser.errorText();
+        *message = parser.errorText();
         return false;
     }
     if (parser.isSet(helpOption) || parser.isSet(versionOption)) {
-        QTextStream(stdout) << (parser.isSet(helpOption) ? parser.helpText()
-                                                         : QCoreApplication::applicationName()
-                                        + QLatin1Char(' ') + QCoreApplication::applicationVersion() + '\n');
+        *message = parser.isSet(helpOption) ? parser.helpText()
+                                             : QCoreApplication::applicationName() + QLatin1Char(' ')
+                + QCoreApplication::applicationVersion() + QLatin1Char('\n');
         *exitCode = 0;
         return false;
     }
-    *error = checkArguments(parser, request);
-    return error->isEmpty();
+    *message = checkArguments(parser, request);
+    return message->isEmpty();
 }

@@ -17,9 +17,10 @@ struct Request
     int jobs = 16;
 };
 
-// Reads the arguments (the program's name first). On --help or --version
-// it prints and sets *exitCode to 0; on an error it sets *error to a
-// one-line message. Returns whether the request can run.
-bool parseCommandLine(const QStringList &arguments, Request *request, QString *error, int *exitCode);
+// Reads the arguments (the program's name first). Returns whether the
+// request can run; if not, *message is what to print and *exitCode the
+// program's: the text of --help or --version and 0, or why the arguments
+// are wrong and 2 (nothing is then sent to any module).
+bool parseCommandLine(const QStringList &arguments, Request *request, QString *message, int *exitCode);
 
 #endif // COMMANDLINE_H

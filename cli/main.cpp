@@ -25,11 +25,13 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
 
     Request request;
-    QString error;
-    int exitCode = 2; // a mistake in the arguments: nothing is sent to any module
-    if (!parseCommandLine(QCoreApplication::arguments(), &request, &error, &exitCode)) {
-        if (!error.isEmpty())
-            tell(error);
+    QString message;
+    int exitCode = 0;
+    if (!parseCommandLine(QCoreApplication::arguments(), &request, &message, &exitCode)) {
+        if (exitCode == 0)
+            QTextStream(stdout) << message;
+        else
+            tell(message);
         return exitCode;
     }
     const int allowed = SystemLimits::modulesAtOnce();

@@ -12,6 +12,9 @@
 namespace ParameterFile {
 
 constexpr char name[] = "vtpx_domo";
+// The real file is about 350 bytes: anything beyond this bound is not a
+// module's parameter file, and is neither read nor sent.
+constexpr int maxSize = 65536;
 
 // "[global]", then for each setting its comment line and its key line,
 // each line ending in LF.

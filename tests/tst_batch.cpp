@@ -18,6 +18,9 @@ private slots:
     void reading();
     void eachModuleOnce();
     void refusedAddressesInConstantStack();
+    void outcomes_data();
+    void outcomes();
+    void atMostJobsAtOnce();
 
 private:
     struct Result
@@ -159,6 +162,102 @@ void tst_Batch::refusedAddressesInConstantStack()
     QVERIFY(
         result.lines.startsWith("module 0 error: not an IPv4 address of four decimal numbers from 0 to 255\n"
                                 "172.16.0.1 error: not on a subnet of this computer\n"));
+}
+
+// Each outcome's line, as text and as JSON: a write not read back shows no
+// settings, a server's words are escaped in JSON, a module that keeps
+// other bytes than it confirmed is caught by the read-back.
+void tst_Batch::outcomes_data()
+{
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<QStringList>("options"); // the tool's
+    QTest::addColumn<QStringList>("module");  // the scripted server's
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("json");
+    const QByteArray settings
+        = "arm=3 blighlvl=80 blightout=120 backlightmenu=0 simulmenu=0 timemenu=0 networkmenu=0";
+    const QByteArray jsonSettings
+        = R"("arm":3,"backlightmenu":0,"blighlvl":80,"blightout":120,"networkmenu":0,)"
+          R"("ok":true,"simulmenu":0,"timemenu":0)";
+    QTest::newRow("read") << "read" << QStringList() << QStringList() << "127.0.0.1 " + settings
+                          << R"({"address":"127.0.0.1",)" + jsonSettings + "}";
+    QTest::newRow("write, read back") << "write" << QStringList() << QStringList() << "127.0.0.1 " + settings
+                                      << R"({"address":"127.0.0.1",)" + jsonSettings + "}";
+    QTest::newRow("write, not read back")
+        << "write" << QStringList("--no-verify") << QStringList() << QByteArray("127.0.0.1 written")
+        << QByteArray(R"({"address":"127.0.0.1","ok":true})");
+    QTest::newRow("keeps other bytes")
+        << "write" << QStringList() << QStringList("--alter")
+        << QByteArray("127.0.0.1 error: The module kept other content than was written")
+        << QByteArray(R"({"address":"127.0.0.1","error":"The module kept other )"
+                      R"(content than was written","ok":false})");
+    QTest::newRow("keeps other bytes, not read back")
+        << "write" << QStringList("--no-verify") << QStringList("--alter") << QByteArray("127.0.0.1 written")
+        << QByteArray(R"({"address":"127.0.0.1","ok":true})");
+    QTest::newRow("a server's words")
+        << "read" << QStringList() << QStringList {"--login-reply", R"(530 "No" \ {})"}
+        << QByteArray(R"(127.0.0.1 error: The module refused the login: 530 "No" \ {})")
+        << QByteArray(R"({"address":"127.0.0.1","error":"The module refused the )"
+                      R"(login: 530 \"No\" \\ {}","ok":false})");
+}
+
+void tst_Batch::outcomes()
+{
+    QFETCH(QString, operation);
+    QFETCH(QStringList, options);
+    QFETCH(QStringList, module);
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, json);
+    FtpServerProcess server;
+    server.setFile(ParameterFile::generate({}));
+    QVERIFY(server.startScripted("127.0.0.1", module));
+    Request request;
+    request.addresses = QStringList("127.0.0.1");
+    request.operation = operation == "read" ? Request::Operation::Read : Request::Operation::Write;
+    request.file = ParameterFile::generate({});
+    request.verify = !options.contains("--no-verify");
+    QCOMPARE(run(request).lines, text + '\n');
+    request.json = true;
+    QCOMPARE(run(request).lines, json + '\n');
+}
+
+// Five slow modules, two at a time: never more, and two indeed.
+void tst_Batch::atMostJobsAtOnce()
+{
+    std::vector<std::unique_ptr<FtpServerProcess>> modules;
+    Request request;
+    for (int number = 1; number <= 5; ++number) {
+        modules.push_back(std::make_unique<FtpServerProcess>());
+        modules.back()->setFile(ParameterFile::generate({}));
+        request.addresses << QString("127.0.0.%1").arg(number);
+        QVERIFY(modules.back()->startPyftpdlib(request.addresses.last(), {"--reply-delay", "0.05"}));
+    }
+    request.jobs = 2;
+    QBuffer output;
+    output.open(QIODevice::WriteOnly);
+    Batch batch(request, &output);
+    auto *manager = batch.findChild<QNetworkAccessManager *>();
+    int running = 0;
+    int most = 0;
+    connect(manager, &QNetworkAccessManager::finished, [&] { --running; });
+    struct Counter : QObject
+    {
+        std::function<void()> started;
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            if (event->type() == QEvent::ChildAdded)
+                started();
+            return false;
+        }
+    } counter;
+    counter.started = [&] { most = qMax(most, ++running); };
+    manager->installEventFilter(&counter);
+    QSignalSpy done(&batch, &Batch::done);
+    batch.start();
+    QVERIFY(done.wait(20000));
+    QCOMPARE(done.first().first().toInt(), 0);
+    QCOMPARE(output.data().count('\n'), 5);
+    QCOMPARE(most, 2);
 }
 
 QTEST_GUILESS_MAIN(tst_Batch)

@@ -2,6 +2,7 @@
 #define FTPREPLY_H
 
 #include "ftpverdict.h"
+#include "parameterfile.h"
 
 #include <QElapsedTimer>
 #include <QNetworkAccessManager>
@@ -34,7 +35,7 @@ class FtpReply : public QNetworkReply
     Q_OBJECT
 
 public:
-    static constexpr int maxFileSize = 65536;
+    static constexpr int maxFileSize = ParameterFile::maxSize;
 
     FtpReply(QNetworkAccessManager::Operation operation, const QNetworkRequest &request,
              QIODevice *outgoingData, const FtpTimeLimits &limits, QObject *parent);
