@@ -29,7 +29,8 @@ QString readSettingsFile(const QString &path, ModuleSettings *settings)
         return QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
     const QByteArray text = file.read(ParameterFile::maxSize + 1);
     if (text.size() > ParameterFile::maxSize)
-        return QStringLiteral("%1 is larger than %2 bytes").arg(path, QString::number(ParameterFile::maxSize));
+        return QStringLiteral("%1 is larger than %2 bytes")
+            .arg(path, QString::number(ParameterFile::maxSize));
     int number = 0;
     const QVector<ParameterFile::Line> lines = ParameterFile::lines(text);
     for (const ParameterFile::Line &line : lines) {
@@ -123,7 +124,7 @@ bool parseCommandLine(const QStringList &arguments, Request *request, QString *m
     }
     if (parser.isSet(helpOption) || parser.isSet(versionOption)) {
         *message = parser.isSet(helpOption) ? parser.helpText()
-                                             : QCoreApplication::applicationName() + QLatin1Char(' ')
+                                            : QCoreApplication::applicationName() + QLatin1Char(' ')
                 + QCoreApplication::applicationVersion() + QLatin1Char('\n');
         *exitCode = 0;
         return false;

@@ -8,6 +8,16 @@
 
 namespace Report {
 
+namespace {
+
+// Beyond ASCII, as JSON writes it: the same on any console, in any code page.
+QString escaped(QChar c)
+{
+    return QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+}
+
+} // namespace
+
 QString oneLine(const QString &text)
 {
     QString line;
@@ -18,6 +28,8 @@ QString oneLine(const QString &text)
             line += QLatin1String("\\t");
         else if (c.unicode() < 0x20 || c.unicode() == 0x7f)
             line += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else if (c.unicode() > 0x7f)
+            line += escaped(c);
         else
             line += c;
     }
@@ -64,7 +76,12 @@ QByteArray jsonLine(const ModuleOutcome &outcome)
     }
     if (!outcome.warnings.isEmpty())
         object.insert(QStringLiteral("warnings"), QJsonArray::fromStringList(outcome.warnings));
-    return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+    // Outside JSON's strings all is ASCII: each other character is in one.
+    QString json = QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+    QString ascii;
+    for (const QChar c : qAsConst(json))
+        ascii += c.unicode() > 0x7f ? escaped(c) : QString(c);
+    return ascii.toLatin1() + '\n';
 }
 
 } // namespace Report

@@ -10,13 +10,14 @@ struct ModuleOutcome;
 // a line "warning: ..." for each value its file holds that was not taken
 // as written; as JSON, one object with "address", "ok", "error" (on a
 // failure only), each setting as a number under its key, and "warnings".
-// Every line is one line: control characters in a text are escaped.
+// Every line is one line of ASCII: control characters and all beyond
+// ASCII are escaped.
 namespace Report {
 
 QByteArray textLines(const ModuleOutcome &outcome);
 QByteArray jsonLine(const ModuleOutcome &outcome);
-// A message as one line of text, control characters written as \n, \t or
-// \xNN.
+// A message as one line of ASCII: control characters written as \n, \t
+// or \xNN, others beyond ASCII as \uNNNN.
 QString oneLine(const QString &text);
 
 } // namespace Report

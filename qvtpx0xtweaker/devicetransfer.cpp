@@ -33,10 +33,12 @@ QNetworkAccessManager *qvtpx0xtweaker::createTransferManager()
     // What the controls show is always the module that the field names.
     form->lineEditIP->setReadOnly(true);
 #if QT_VERSION < QT_VERSION_CHECK(6, 0, 0) // Qt 6 has no such state: a manager is always accessible
+#if QT_CONFIG(bearermanagement)            // nor has a Qt 5 built without bearer management
     QT_WARNING_PUSH
     QT_WARNING_DISABLE_DEPRECATED
     transferInFlight->setNetworkAccessible(QNetworkAccessManager::Accessible);
     QT_WARNING_POP
+#endif
 #endif
     transferInFlight->clearAccessCache();
     transferInFlight->clearConnectionCache();

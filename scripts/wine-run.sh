@@ -11,4 +11,14 @@ export WINEPREFIX="$cache/wine" WINEARCH=win64 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export WINEPATH="Z:$qt/bin;Z:$runtime;Z:/usr/x86_64-w64-mingw32/lib"
 export QT_PLUGIN_PATH="Z:$qt/plugins"
+# The offscreen platform of the tests reads its fonts from a folder.
+export QT_QPA_FONTDIR=Z:/usr/share/fonts/truetype/dejavu
+# Wine gives no console window: without this, Qt's messages and QtTest's
+# results would go to the debugger's output, unseen.
+export QT_FORCE_STDERR_LOGGING=1
+# Wine keeps QT_* variables for Linux programs; WINEQT_* reach Windows
+# ones as QT_*.
+for variable in $(env | sed -n 's/^\(QT_[A-Za-z0-9_]*\)=.*/\1/p'); do
+    eval "export WINE$variable=\"\$$variable\""
+done
 exec /usr/lib/wine/wine64 "$@"

@@ -17,6 +17,7 @@ private slots:
     void reading_data();
     void reading();
     void eachModuleOnce();
+    void beyondAscii();
     void refusedAddressesInConstantStack();
     void outcomes_data();
     void outcomes();
@@ -137,6 +138,21 @@ void tst_Batch::eachModuleOnce()
              "networkmenu=0\n");
     QCOMPARE(module.commands().count("STOR"), 1);
     QCOMPARE(result.exitCode, 1);
+}
+
+// Every line ASCII, whatever was given: the same on any console.
+void tst_Batch::beyondAscii()
+{
+    Request request;
+    request.addresses = QStringList {QString::fromUtf8("192.168.\xc3\xb1.1")};
+    QCOMPARE(
+        run(request).lines,
+        QByteArray("192.168.\\u00f1.1 error: not an IPv4 address of four decimal numbers from 0 to 255\n"));
+    request.json = true;
+    QCOMPARE(run(request).lines,
+             QByteArray(R"({"address":"192.168.\u00f1.1","error":"not an IPv4 address of four )"
+                        R"(decimal numbers from 0 to 255","ok":false})"
+                        "\n"));
 }
 
 // Refused at once, each address makes room for the next: in a loop, on a

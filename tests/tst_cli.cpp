@@ -165,7 +165,8 @@ void tst_Cli::aMixOfModules()
     QVERIFY2(result.times.at(3) >= 29500, qPrintable(QString::number(result.times.at(3))));
 }
 
-// Exit code 2, the message on one line of standard error, nothing sent.
+// Exit code 2, the message on one line of ASCII on standard error, nothing
+// sent.
 void tst_Cli::aMistakeInTheArguments()
 {
     const Run result = run({"write", "--set", "arm=1\nblighlvl=5", "127.0.0.1"});
@@ -175,6 +176,9 @@ void tst_Cli::aMistakeInTheArguments()
                         "from 0 to 3, not \"1%0Ablighlvl=5\"\n"));
     QVERIFY(result.lines.isEmpty());
     QVERIFY(servers[0]->commands().isEmpty());
+    const Run beyondAscii = run({QString::fromUtf8("l\xc3\xafre"), "127.0.0.1"});
+    QCOMPARE(beyondAscii.errors,
+             QByteArray("qvtpx0xtweaker-cli: unknown command \"l\\u00efre\": read or write\n"));
 }
 
 void tst_Cli::interrupt_data()

@@ -133,7 +133,7 @@ void tst_CommandLine::mistake_data()
     row("a file over 64 KiB", {"write", "--from", "FROM", "192.0.2.10"}, "FROM is larger than 65536 bytes",
         QByteArray(65537, '#'));
     row("unreadable file", {"write", "--from", "/nonexistent/settings", "192.0.2.10"},
-        "cannot read /nonexistent/settings: No such file or directory");
+        "cannot read /nonexistent/settings: "); // the system's words follow
     row("a FIFO for --from", {"write", "--from", "FIFO", "192.0.2.10"}, "FIFO is not a regular file");
     row("a folder for --from", {"write", "--from", QDir::tempPath(), "192.0.2.10"},
         QDir::tempPath() + " is not a regular file");
@@ -153,7 +153,10 @@ void tst_CommandLine::mistake()
     QString said;
     int exitCode = -1;
     QVERIFY(!parseCommandLine(withFiles(arguments, fromFile, &message), &request, &said, &exitCode));
-    QCOMPARE(said, message);
+    if (message.endsWith(": "))
+        QVERIFY2(said.startsWith(message) && said.size() > message.size(), qPrintable(said));
+    else
+        QCOMPARE(said, message);
     QCOMPARE(exitCode, 2);
 }
 

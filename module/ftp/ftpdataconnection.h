@@ -6,8 +6,6 @@
 #include <QHostAddress>
 #include <QObject>
 
-class QSocketNotifier;
-
 // The data connection of one FTP transfer, on the operating system's
 // socket. QTcpSocket reads a connection reset by the peer as an ordinary
 // end; here the two differ, because a file whose connection was reset is
@@ -41,7 +39,7 @@ signals:
     void ended();
 
 private:
-    void connectionReady();
+    void attemptEnded(int failure);
     void readAvailable();
     void sendPending();
     void finish(End end, int systemError = 0);
@@ -49,8 +47,7 @@ private:
 
     SystemSocket::Library library;
     SystemSocket::Handle descriptor = SystemSocket::invalid;
-    QSocketNotifier *readNotifier = nullptr;
-    QSocketNotifier *writeNotifier = nullptr;
+    SystemSocket::Watcher *watcher = nullptr;
     bool connectedOnce = false;
     bool sending = false;
     QByteArray pending;

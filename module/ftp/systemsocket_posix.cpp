@@ -1,6 +1,7 @@
 #include "systemsocket.h"
 
 #include <QNetworkInterface>
+#include <QSocketNotifier>
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -61,13 +62,47 @@ int connect(Handle socket, const QHostAddress &address, quint16 port)
     return isPending(errno) ? 0 : errno;
 }
 
-int connectionError(Handle socket)
+// Writable once the connection attempt has ended, either way; readable
+// from then on.
+struct Watcher::Platform
 {
-    int error = 0;
-    socklen_t size = sizeof error;
-    if (getsockopt(int(socket), SOL_SOCKET, SO_ERROR, &error, &size) != 0)
-        return errno;
-    return error;
+    Handle socket;
+    QSocketNotifier *reading = nullptr;
+    QSocketNotifier *writing = nullptr;
+    bool connecting = true;
+};
+
+Watcher::Watcher(Handle socket, QObject *parent) : QObject(parent), platform(new Platform {socket})
+{
+    platform->writing = new QSocketNotifier(socket, QSocketNotifier::Write, this);
+    connect(platform->writing, &QSocketNotifier::activated, this, [this] {
+        if (!platform->connecting)
+            return emit writable();
+        platform->connecting = false;
+        platform->writing->setEnabled(false);
+        int error = 0;
+        socklen_t size = sizeof error;
+        if (getsockopt(int(platform->socket), SOL_SOCKET, SO_ERROR, &error, &size) != 0)
+            error = errno;
+        if (error == 0) {
+            platform->reading = new QSocketNotifier(platform->socket, QSocketNotifier::Read, this);
+            connect(platform->reading, &QSocketNotifier::activated, this, &Watcher::readable);
+        }
+        emit attemptEnded(error);
+    });
+}
+
+Watcher::~Watcher() = default;
+
+void Watcher::watchWriting(bool watched)
+{
+    if (!platform->connecting)
+        platform->writing->setEnabled(watched);
+}
+
+int Watcher::endError() const
+{
+    return 0; // recv() tells a reset
 }
 
 qint64 receive(Handle socket, char *buffer, qint64 size, int *error)

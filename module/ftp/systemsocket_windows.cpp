@@ -1,6 +1,8 @@
 #include "systemsocket.h"
 
 #include <QNetworkInterface>
+#include <QPointer>
+#include <QWinEventNotifier>
 
 #include <cstring>
 #include <winsock2.h>
@@ -76,13 +78,59 @@ int connect(Handle socket, const QHostAddress &address, quint16 port)
     return isPending(error) ? 0 : error;
 }
 
-int connectionError(Handle socket)
+// The socket's own network event: each notice carries its error, that of
+// a failed connection attempt and that of a reset end among them.
+struct Watcher::Platform
 {
-    int error = 0;
-    int size = sizeof error;
-    if (getsockopt(SOCKET(socket), SOL_SOCKET, SO_ERROR, reinterpret_cast<char *>(&error), &size) != 0)
+    Handle socket;
+    WSAEVENT event = WSACreateEvent();
+    QWinEventNotifier *notifier = nullptr;
+    bool writingWatched = false;
+    int ending = 0;
+};
+
+Watcher::Watcher(Handle socket, QObject *parent) : QObject(parent), platform(new Platform {socket})
+{
+    WSAEventSelect(SOCKET(socket), platform->event, FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE);
+    platform->notifier = new QWinEventNotifier(platform->event, this);
+    connect(platform->notifier, &QWinEventNotifier::activated, this, [this] {
+        WSANETWORKEVENTS events;
+        if (WSAEnumNetworkEvents(SOCKET(platform->socket), platform->event, &events) != 0)
+            return;
+        const QPointer<Watcher> alive(this); // a receiver may end the connection, and this with it
+        if (events.lNetworkEvents & FD_CONNECT)
+            emit attemptEnded(events.iErrorCode[FD_CONNECT_BIT]);
+        if (alive && (events.lNetworkEvents & FD_CLOSE))
+            platform->ending = events.iErrorCode[FD_CLOSE_BIT];
+        if (alive && (events.lNetworkEvents & (FD_READ | FD_CLOSE)))
+            emit readable();
+        if (alive && (events.lNetworkEvents & FD_WRITE) && platform->writingWatched)
+            emit writable();
+    });
+}
+
+Watcher::~Watcher()
+{
+    delete platform->notifier;
+    WSAEventSelect(SOCKET(platform->socket), nullptr, 0);
+    WSACloseEvent(platform->event);
+}
+
+// Windows signals writing again only after a send() that would block.
+void Watcher::watchWriting(bool watched)
+{
+    platform->writingWatched = watched;
+}
+
+// Wine leaves the error out of FD_CLOSE; a send of no bytes then asks the
+// socket whether the peer reset it (it sends nothing either way).
+int Watcher::endError() const
+{
+    if (platform->ending != 0)
+        return platform->ending;
+    if (::send(SOCKET(platform->socket), "", 0, 0) == SOCKET_ERROR && isReset(WSAGetLastError()))
         return WSAGetLastError();
-    return error;
+    return 0;
 }
 
 qint64 receive(Handle socket, char *buffer, qint64 size, int *error)
