@@ -19,7 +19,7 @@ run) ;;
 qt6) packages="cmake g++ make qt6-base-dev libfontconfig-dev" ;;
 windows)
     packages="cmake g++ make perl python3 dpkg-dev xz-utils g++-mingw-w64-x86-64-posix wine64 nsis
-        python3-pyftpdlib vsftpd iproute2 util-linux xvfb xdotool fonts-dejavu-core icoutils file"
+        python3-pyftpdlib vsftpd iproute2 util-linux xvfb xdotool fonts-dejavu-core icoutils file x11-apps"
     ;;
 *)
     packages="$packages qt6-base-dev vsftpd util-linux
