@@ -55,6 +55,8 @@ build_qt() {
     (cd "$cache/qt-build" && "$cache/src/qtbase/configure" -prefix "$qt" $qt_options -silent >configure.log &&
         make -j"$(nproc)" >make.log 2>&1 && make install >install.log) ||
         { tail -n 30 "$cache/qt-build/"*.log; exit 1; }
+    # Qt's licences travel with its libraries.
+    cp "$cache/src/qtbase/LICENSE.LGPL3" "$cache/src/qtbase/LICENSE.GPL3" "$qt/"
     echo "$qt_options" >"$qt/options"
     rm -rf "$cache/qt-build"
 }
@@ -69,8 +71,8 @@ build_project() {
 # The programs with everything they load beside them: Qt's libraries, the
 # platform, style and image plugins, and the compiler's runtime.
 package() {
-    name=qvtpx0xtweaker-1.0-win64
-    folder=build-windows/$name
+    package=qvtpx0xtweaker-1.0-win64
+    folder=build-windows/$package
     rm -rf "$folder"
     mkdir -p "$folder/platforms" "$folder/styles" "$folder/imageformats"
     x86_64-w64-mingw32-strip -o "$folder/qvtpx0xtweaker.exe" build-windows/qvtpx0xtweaker/qvtpx0xtweaker.exe
@@ -83,11 +85,13 @@ package() {
     cp "$runtime/libgcc_s_seh-1.dll" "$runtime/libstdc++-6.dll" /usr/x86_64-w64-mingw32/lib/libwinpthread-1.dll \
         "$folder/"
     cp packaging/copyright "$folder/copyright.txt"
-    rm -f "build-windows/$name.zip"
-    (cd build-windows && cmake -E tar cf "$name.zip" --format=zip "$name")
-    makensis -V2 -DSOURCE="$project/$folder" -DOUTPUT="$project/build-windows/$name-setup.exe" \
+    cp "$qt/LICENSE.LGPL3" "$folder/Qt-LICENSE.LGPL3.txt"
+    cp "$qt/LICENSE.GPL3" "$folder/Qt-LICENSE.GPL3.txt"
+    rm -f "build-windows/$package.zip"
+    (cd build-windows && cmake -E tar cf "$package.zip" --format=zip "$package")
+    makensis -V2 -DSOURCE="$project/$folder" -DOUTPUT="$project/build-windows/$package-setup.exe" \
         packaging/windows/installer.nsi
-    ls -l "build-windows/$name.zip" "build-windows/$name-setup.exe"
+    ls -l "build-windows/$package.zip" "build-windows/$package-setup.exe"
 }
 
 step "what the build needs" scripts/install-deps.sh windows

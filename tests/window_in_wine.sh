@@ -1,12 +1,13 @@
 #!/bin/sh
-# The Windows window as a user meets it: under Wine, on a real X server
-# (Wine draws Windows' windows there), against a simulated module at
-# 127.0.0.1: Read current config shows the module's values, Write new
+# The Windows window as a user meets it: from the zip, unpacked into a
+# folder of its own and run with nothing else installed, under Wine, on a
+# real X server (Wine draws Windows' windows there), against a simulated
+# module at 127.0.0.1: Read current config shows the module's values, Write new
 # config replaces its file and says so in a box, and Alt+Q (Quit: Windows
 # has no standard Quit keys) ends the program with exit code 0. Runs in the
 # namespace of scripts/windows-test.sh.
 set -eu
-executable=$1
+zip=$1
 project=$2
 work=$(mktemp -d)
 pids=
@@ -29,7 +30,9 @@ printf 'arm=1\nblighlvl=33\nblightout=45\ntimemenu=1\n' >"$work/module/vtpx_domo
 pids="$pids $!"
 for _ in $(seq 100); do grep -q ready "$work/server.out" 2>/dev/null && break; sleep 0.1; done
 
-"$project/scripts/wine-run.sh" "$executable" 2>"$work/app.log" &
+(cd "$work" && cmake -E tar xf "$zip")
+executable=$(ls "$work"/*/qvtpx0xtweaker.exe)
+"$project/scripts/wine-run.sh" --as-installed "$executable" 2>"$work/app.log" &
 app=$!
 window=$(timeout 60 xdotool search --sync --onlyvisible --name '^Quorvella2 VTPX02/04 tweaker \(v1\.0\)$' |
     head -n 1) || true

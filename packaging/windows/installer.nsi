@@ -2,7 +2,7 @@
 ; Files; a Start-menu entry for the window; an uninstaller, known to
 ; Windows' list of installed programs, which takes all of it away again.
 ; Nothing else on the computer changes. makensis -DSOURCE=folder -DOUTPUT=file.
-Unicode true
+Target amd64-unicode ; a 64-bit installer for the 64-bit programs
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 
@@ -19,6 +19,7 @@ VIAddVersionKey /LANG=1033 "ProductName" "${NAME}"
 VIAddVersionKey /LANG=1033 "FileDescription" "${TITLE} setup"
 VIAddVersionKey /LANG=1033 "FileVersion" "1.0.0.0"
 VIAddVersionKey /LANG=1033 "ProductVersion" "1.0.0.0"
+VIAddVersionKey /LANG=1033 "LegalCopyright" "Quorvella"
 
 !include "MUI2.nsh"
 !insertmacro MUI_PAGE_DIRECTORY
