@@ -13,7 +13,8 @@ class FtpAccessManager : public QNetworkAccessManager
     Q_OBJECT
 
 public:
-    using QNetworkAccessManager::QNetworkAccessManager;
+    // Loads no bearer plugin (Qt 5): transfers need no bearer management.
+    explicit FtpAccessManager(QObject *parent = nullptr);
 
     // For the transfers started from now on.
     void setTimeLimits(const FtpTimeLimits &limits) { timeLimits = limits; }
