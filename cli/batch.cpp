@@ -4,16 +4,36 @@
 #include "report.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QNetworkReply>
-#include <QSet>
+#include <QSaveFile>
+
+#include <algorithm>
 
 namespace {
+
+using Result = ModuleOutcome::Result;
+using Op = Request::Operation;
+
 const QString interrupted = QStringLiteral("not done: interrupted");
+
+// The order of addresses, number by number.
+bool ascending(const QString &one, const QString &other)
+{
+    return QHostAddress(one).toIPv4Address() < QHostAddress(other).toIPv4Address();
+}
+
 } // namespace
 
 Batch::Batch(const Request &request, QIODevice *output, QObject *parent)
     : QObject(parent), request(request), output(output)
-{ }
+{
+    if (request.operation == Op::Find) { // where nothing answers is no module: soon known
+        FtpTimeLimits limits;
+        limits.connectSeconds = 2;
+        manager.setTimeLimits(limits);
+    }
+}
 
 void Batch::setSubnets(const QVector<ModuleAddress::Subnet> &subnets)
 {
@@ -21,61 +41,68 @@ void Batch::setSubnets(const QVector<ModuleAddress::Subnet> &subnets)
     subnetsGiven = true;
 }
 
-void Batch::start()
+// Nothing is sent to an address that the window would refuse.
+void Batch::start(const QStringList &addresses, const QHash<QString, QByteArray> &kept)
 {
     if (!subnetsGiven)
         subnets = ModuleAddress::localSubnets();
-    takeAddresses();
+    modules.resize(addresses.size());
+    for (int index = 0; index < addresses.size(); ++index) {
+        Module &module = modules[index];
+        module.address = module.outcome.address = addresses.at(index);
+        ModuleAddress::Refusal refusal = ModuleAddress::Refusal::None;
+        module.url = ModuleAddress::parameterFileUrl(module.address, subnets, &refusal);
+        if (refusal != ModuleAddress::Refusal::None) {
+            finish(module, Result::Failed, ModuleAddress::explanation(refusal));
+        } else if (request.operation == Op::Restore) {
+            if (!kept.contains(module.address)) {
+                finish(module, Result::Failed, QStringLiteral("no file of it kept in ") + request.folder);
+                continue;
+            }
+            module.toWrite = kept.value(module.address);
+            waiting.append({index, Step::Write});
+        } else {
+            waiting.append({index, request.operation == Op::Find ? Step::Probe : Step::Read});
+        }
+    }
     fill();
 }
 
-// Each module once, by the decimal form of its address; an address that
-// is none stays as it was given.
-void Batch::takeAddresses()
-{
-    QHash<QString, QString> given;
-    for (const QString &address : qAsConst(request.addresses)) {
-        QString module = ModuleAddress::decimalForm(address);
-        if (module.isEmpty())
-            module = address;
-        const auto first = given.constFind(module);
-        if (first != given.constEnd()) {
-            emit note(QStringLiteral("%1: the same module as %2, given before: left out")
-                          .arg(Report::oneLine(address), Report::oneLine(*first)));
-            continue;
-        }
-        given.insert(module, address);
-        modules.append(module);
-    }
-}
-
 // A loop, not a recursion: an address refused at once makes room for the
-// next one here, however long the list.
+// next one here, however long the list. A write's writes begin once every
+// module has been read.
 void Batch::fill()
 {
-    while (interruptedBy == 0 && running.size() < request.jobs && next < modules.size())
-        startModule(modules.at(next++));
+    while (interruptedBy == 0) {
+        while (running.size() < request.jobs && !waiting.isEmpty())
+            startJob(waiting.takeFirst());
+        if (!running.isEmpty() || !waiting.isEmpty() || request.operation != Op::Write || writesPlanned)
+            break;
+        writesPlanned = true;
+        for (int index = 0; index < modules.size(); ++index) {
+            if (!modules.at(index).done)
+                waiting.append({index, Step::Write});
+        }
+    }
     endIfDone();
 }
 
-// Nothing is sent to an address that the window would refuse.
-void Batch::startModule(const QString &address)
+void Batch::startJob(const Job &job)
 {
-    ModuleAddress::Refusal refusal = ModuleAddress::Refusal::None;
-    const QUrl url = ModuleAddress::parameterFileUrl(address, subnets, &refusal);
-    if (refusal != ModuleAddress::Refusal::None)
-        return report({address, ModuleOutcome::Result::Failed, ModuleAddress::explanation(refusal), {}, {}});
+    const Module &module = modules.at(job.module);
     QNetworkReply *reply = nullptr;
-    if (request.operation == Request::Operation::Read) {
-        reply = manager.get(QNetworkRequest(url));
+    if (job.step == Step::Probe) {
+        reply = manager.sendCustomRequest(QNetworkRequest(module.url), "SIZE");
+    } else if (job.step != Step::Write) {
+        reply = manager.get(QNetworkRequest(module.url));
     } else {
         auto *upload = new QBuffer;
-        upload->setData(request.file);
+        upload->setData(module.toWrite);
         upload->open(QIODevice::ReadOnly);
-        reply = manager.put(QNetworkRequest(url), upload);
+        reply = manager.put(QNetworkRequest(module.url), upload);
         upload->setParent(reply);
     }
-    running.insert(reply, {address, false});
+    running.insert(reply, job);
     connect(reply, &QNetworkReply::finished, this, [this, reply] { transferred(reply); });
 }
 
@@ -83,76 +110,140 @@ void Batch::transferred(QNetworkReply *reply)
 {
     const Job job = running.take(reply);
     reply->deleteLater();
-    const bool write = request.operation == Request::Operation::Write;
-    if (reply->error() == QNetworkReply::OperationCanceledError && interruptedBy != 0)
-        report({job.address,
-                job.readingBack ? ModuleOutcome::Result::Unverified : ModuleOutcome::Result::Failed,
-                job.readingBack ? QString() : interrupted,
-                {},
-                {}});
-    else if (reply->error() != QNetworkReply::NoError)
-        report({job.address,
-                ModuleOutcome::Result::Failed,
-                (job.readingBack ? QStringLiteral("Reading back: ") : QString()) + reply->errorString(),
-                {},
-                {}});
-    else if (job.readingBack)
-        report(checkedOutcome(job.address, reply));
-    else if (!write)
-        report(readOutcome(job.address, reply));
-    else if (!request.verify)
-        report({job.address, ModuleOutcome::Result::Sent, {}, {}, {}});
-    else if (interruptedBy != 0)
-        report({job.address, ModuleOutcome::Result::Unverified, {}, {}, {}});
-    else
-        return readBack(job.address, reply->url());
+    Module &module = modules[job.module];
+    if (reply->error() == QNetworkReply::OperationCanceledError && interruptedBy != 0) {
+        job.step == Step::ReadBack ? finish(module, Result::Unverified)
+                                   : finish(module, Result::Failed, interrupted);
+    } else if (job.step == Step::Probe) {
+        afterProbe(module, reply);
+    } else if (job.step == Step::Read && request.operation == Op::Write) {
+        beforeWrite(module, reply);
+    } else if (job.step == Step::Read) {
+        afterRead(module, reply);
+    } else if (job.step == Step::Write) {
+        afterWrite(job.module, reply);
+    } else {
+        afterReadBack(module, reply);
+    }
     fill();
-}
-
-// A module may answer 226 and keep something else: what it holds now must
-// be the very bytes written.
-void Batch::readBack(const QString &address, const QUrl &url)
-{
-    QNetworkReply *check = manager.get(QNetworkRequest(url));
-    running.insert(check, {address, true});
-    connect(check, &QNetworkReply::finished, this, [this, check] { transferred(check); });
 }
 
 // A file that sets none of the settings is no module's: an empty file, a
 // page of something else, a file cut short.
-ModuleOutcome Batch::readOutcome(const QString &address, QNetworkReply *reply) const
+void Batch::afterRead(Module &module, QNetworkReply *reply)
 {
+    if (reply->error() != QNetworkReply::NoError)
+        return finish(module, Result::Failed, reply->errorString());
     const QByteArray text = reply->readAll();
     const ParameterFile::Reading reading = ParameterFile::readModuleFile(text);
     if (reading.settingLines == 0)
-        return {address,
-                ModuleOutcome::Result::Failed,
-                QStringLiteral("The module's file holds none of the settings (%1 bytes)").arg(text.size()),
-                {},
-                {}};
-    return {address, ModuleOutcome::Result::Read, QString(), reading.settings, reading.warnings};
+        return finish(
+            module, Result::Failed,
+            QStringLiteral("The module's file holds none of the settings (%1 bytes)").arg(text.size()));
+    if (!request.folder.isEmpty() && !keep(module, text))
+        return;
+    module.outcome.settings = reading.settings;
+    module.outcome.warnings = reading.warnings;
+    finish(module, Result::Read);
 }
 
-ModuleOutcome Batch::checkedOutcome(const QString &address, QNetworkReply *reply) const
+// What the module holds decides: the very bytes, nothing to do; a file
+// without settings, or none at all, is written over. A module that could
+// not be read, or whose file could not be kept, is not written.
+void Batch::beforeWrite(Module &module, QNetworkReply *reply)
 {
+    const bool noFile = reply->error() == QNetworkReply::ContentNotFoundError;
+    if (reply->error() != QNetworkReply::NoError && !noFile)
+        return finish(module, Result::Failed,
+                      QStringLiteral("Reading it before the write: ") + reply->errorString());
+    const QByteArray held = reply->readAll();
+    const ParameterFile::Reading reading = ParameterFile::readModuleFile(held);
+    ModuleOutcome &outcome = module.outcome;
+    outcome.before = noFile         ? ModuleOutcome::Before::NoFile
+        : reading.settingLines == 0 ? ModuleOutcome::Before::NoSettings
+                                    : ModuleOutcome::Before::Settings;
+    outcome.beforeSettings = outcome.settings = reading.settings;
+    outcome.beforeSize = int(held.size());
+    outcome.written = ParameterFile::settingsOf(request.file);
+    if (!noFile && !request.folder.isEmpty() && !keep(module, held))
+        return;
+    module.toWrite = request.file;
+    if (!noFile && held == request.file && !request.force)
+        return finish(module, Result::Unchanged);
+    if (request.dryRun)
+        return finish(module, Result::WouldChange);
+}
+
+// An address where nothing takes the connection, or whose server holds no
+// such file, is no module; one whose server takes it and then fails is a
+// failure.
+void Batch::afterProbe(Module &module, const QNetworkReply *reply)
+{
+    const auto *ftp = qobject_cast<const FtpReply *>(reply);
+    if (reply->error() == QNetworkReply::NoError)
+        return finish(module, Result::Found);
+    if (!ftp || !ftp->hasConnected() || reply->error() == QNetworkReply::ContentNotFoundError)
+        return finish(module, Result::NoModule);
+    emit note(QStringLiteral("%1: its FTP server failed: %2")
+                  .arg(module.address, Report::oneLine(reply->errorString())));
+    finish(module, Result::Failed, reply->errorString());
+}
+
+void Batch::afterWrite(int index, const QNetworkReply *reply)
+{
+    Module &module = modules[index];
+    if (reply->error() != QNetworkReply::NoError)
+        return finish(module, Result::Failed, reply->errorString());
+    if (!request.verify)
+        return finish(module, Result::Sent);
+    if (interruptedBy != 0)
+        return finish(module, Result::Unverified);
+    startJob({index, Step::ReadBack});
+}
+
+// A module may answer 226 and keep something else: what it holds now must
+// be the very bytes written.
+void Batch::afterReadBack(Module &module, QNetworkReply *reply)
+{
+    if (reply->error() != QNetworkReply::NoError)
+        return finish(module, Result::Failed, QStringLiteral("Reading back: ") + reply->errorString());
     const QByteArray kept = reply->readAll();
-    if (kept != request.file)
-        return {address,
-                ModuleOutcome::Result::Failed,
-                QStringLiteral("The module kept other content than was written"),
-                {},
-                {}};
-    return {address, ModuleOutcome::Result::Written, QString(), ParameterFile::settingsOf(kept), {}};
+    if (kept != module.toWrite)
+        return finish(module, Result::Failed,
+                      QStringLiteral("The module kept other content than was written"));
+    module.outcome.settings = ParameterFile::settingsOf(kept);
+    module.outcome.beforeSize = int(kept.size());
+    finish(module, request.operation == Op::Restore ? Result::Restored : Result::Written);
+}
+
+// DIR/<address>.vtpx_domo, byte for byte, written beside and then renamed:
+// a file kept is whole, or not there.
+bool Batch::keep(Module &module, const QByteArray &file)
+{
+    QSaveFile kept(QDir(request.folder).filePath(module.address + QLatin1Char('.') + ParameterFile::name));
+    if (kept.open(QIODevice::WriteOnly) && kept.write(file) == file.size() && kept.commit())
+        return true;
+    finish(module, Result::Failed, QStringLiteral("Its file could not be kept: ") + kept.errorString());
+    return false;
+}
+
+void Batch::finish(Module &module, Result result, const QString &error)
+{
+    module.done = true;
+    module.outcome.result = result;
+    module.outcome.error = error;
+    ++finished;
+    if (request.operation != Op::Find)
+        write(request.json ? Report::jsonLine(module.outcome) : Report::textLines(module.outcome));
+    emit progress(finished, int(modules.size()));
 }
 
 // Once the output fails, nothing more is written to it: the record kept
 // ends at a whole line where it can, and the user is told.
-void Batch::report(const ModuleOutcome &outcome)
+void Batch::write(const QByteArray &lines)
 {
-    anyFailed = anyFailed || !outcome.ok();
     if (outputFailed)
         return;
-    const QByteArray lines = request.json ? Report::jsonLine(outcome) : Report::textLines(outcome);
     qint64 written = 0;
     while (written < lines.size()) {
         const qint64 size = output->write(lines.constData() + written, lines.size() - written);
@@ -171,14 +262,19 @@ void Batch::interrupt(int signalNumber)
     if (interruptedBy != 0 || ended)
         return;
     interruptedBy = signalNumber;
-    for (; next < modules.size(); ++next)
-        report({modules.at(next), ModuleOutcome::Result::Failed, interrupted, {}, {}});
+    for (const Job &job : qAsConst(waiting))
+        finish(modules[job.module], Result::Failed, interrupted);
+    waiting.clear();
+    for (Module &module : modules) {
+        if (!module.done && !module.toWrite.isEmpty() && request.operation == Op::Write && !writesPlanned)
+            finish(module, Result::Failed, interrupted); // read, its write not begun
+    }
     QList<QNetworkReply *> dropped;
     int finishing = 0;
     int longest = 0;
     for (auto job = running.cbegin(); job != running.cend(); ++job) {
         const auto *ftp = qobject_cast<const FtpReply *>(job.key());
-        if (!job->readingBack && ftp && ftp->mayHaveChangedFile()) {
+        if (job->step == Step::Write && ftp && ftp->mayHaveChangedFile()) {
             ++finishing;
             longest = qMax(longest, ftp->millisecondsLeft());
         } else {
@@ -198,8 +294,22 @@ void Batch::interrupt(int signalNumber)
 
 void Batch::endIfDone()
 {
-    if (ended || !running.isEmpty() || (interruptedBy == 0 && next < modules.size()))
+    if (ended || finished < modules.size() || !running.isEmpty())
         return;
     ended = true;
+    QVector<ModuleOutcome> outcomes;
+    QStringList found;
+    bool anyFailed = false;
+    for (const Module &module : qAsConst(modules)) {
+        outcomes.append(module.outcome);
+        anyFailed = anyFailed || !module.outcome.ok();
+        if (module.outcome.result == Result::Found)
+            found << module.address;
+    }
+    std::sort(found.begin(), found.end(), ascending);
+    for (const QString &address : qAsConst(found))
+        write(request.json ? "{\"address\":\"" + address.toLatin1() + "\"}\n" : address.toLatin1() + '\n');
+    if (!modules.isEmpty())
+        emit note(Report::summary(outcomes));
     emit done(interruptedBy != 0 ? 128 + interruptedBy : anyFailed || outputFailed ? 1 : 0);
 }

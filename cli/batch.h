@@ -14,9 +14,10 @@ class QNetworkReply;
 
 // Runs one request on every module, at most `jobs` at a time, each with
 // the FTP client's own time limits, so that none holds up the others for
-// longer. Each module is handled once, however often and in whatever
-// spelling its address was given, and its lines are written to the output
-// as soon as it is done.
+// longer; each module's lines are written to the output as soon as it is
+// done (find's, sorted, at the end). A write reads every module first,
+// keeps each file where asked, and only then writes, to the modules that
+// hold other bytes.
 class Batch : public QObject
 {
     Q_OBJECT
@@ -26,35 +27,49 @@ public:
     // Instead of this computer's own, read when the batch starts.
     void setSubnets(const QVector<ModuleAddress::Subnet> &subnets);
     void setTimeLimits(const FtpTimeLimits &limits) { manager.setTimeLimits(limits); }
-    void start();
+    // The modules, each once; for a restore, the file kept for each.
+    void start(const QStringList &addresses, const QHash<QString, QByteArray> &kept = {});
     // Starts no further module and drops every read; a write that may
     // already have changed its module's file finishes. Once only.
     void interrupt(int signalNumber);
 
 signals:
-    // For the user, beside the results: a module given twice, an
-    // interruption, results that could not be written.
+    // For the user, beside the results: an interruption, results that
+    // could not be written, a module whose file could not be kept, the
+    // summary at the end.
     void note(const QString &text);
+    void progress(int done, int all);
     // 0 when every module succeeded and every line was written, else 1;
     // 128 + the signal's number after an interrupt.
     void done(int exitCode);
 
 private:
-    // What a module is waiting for.
-    struct Job
+    enum class Step { Read, Probe, Write, ReadBack };
+    struct Module
     {
         QString address;
-        bool readingBack = false;
+        QUrl url;
+        QByteArray toWrite;
+        bool done = false;
+        ModuleOutcome outcome;
+    };
+    struct Job
+    {
+        int module;
+        Step step;
     };
 
-    void takeAddresses();
     void fill();
-    void startModule(const QString &address);
+    void startJob(const Job &job);
     void transferred(QNetworkReply *reply);
-    void readBack(const QString &address, const QUrl &url);
-    ModuleOutcome readOutcome(const QString &address, QNetworkReply *reply) const;
-    ModuleOutcome checkedOutcome(const QString &address, QNetworkReply *reply) const;
-    void report(const ModuleOutcome &outcome);
+    void afterRead(Module &module, QNetworkReply *reply);
+    void beforeWrite(Module &module, QNetworkReply *reply);
+    void afterProbe(Module &module, const QNetworkReply *reply);
+    void afterWrite(int index, const QNetworkReply *reply);
+    void afterReadBack(Module &module, QNetworkReply *reply);
+    bool keep(Module &module, const QByteArray &file);
+    void finish(Module &module, ModuleOutcome::Result result, const QString &error = QString());
+    void write(const QByteArray &lines);
     void endIfDone();
 
     Request request;
@@ -62,10 +77,11 @@ private:
     FtpAccessManager manager {this};
     QVector<ModuleAddress::Subnet> subnets;
     bool subnetsGiven = false;
-    QStringList modules;
-    int next = 0;
+    QVector<Module> modules;
+    QList<Job> waiting;
     QHash<QNetworkReply *, Job> running;
-    bool anyFailed = false;
+    bool writesPlanned = false;
+    int finished = 0;
     bool outputFailed = false;
     int interruptedBy = 0;
     bool ended = false;

@@ -1,21 +1,47 @@
 #include "commandline.h"
 
+#include "addresslist.h"
 #include "modulesettings.h"
 #include "parameterfile.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryFile>
 
 namespace {
 
-const QCommandLineOption fromOption({"f", "from"}, "Start from the settings of parameter file FILE.", "FILE");
-const QCommandLineOption setOption({"s", "set"}, "Set KEY to VALUE (repeatable; after --from).", "KEY=VALUE");
-const QCommandLineOption noVerifyOption("no-verify", "Do not read each module's file back after writing it.");
+const QCommandLineOption fromOption({"f", "from"}, "write: start from the settings of parameter file FILE.",
+                                    "FILE");
+const QCommandLineOption setOption({"s", "set"}, "write: set KEY to VALUE (repeatable; after --from).",
+                                   "KEY=VALUE");
+const QCommandLineOption noVerifyOption("no-verify",
+                                        "write: do not read each module's file back after writing it.");
+const QCommandLineOption dryRunOption("dry-run",
+                                      "write: read each module and tell what a write would change; "
+                                      "write nothing.");
+const QCommandLineOption forceOption("force",
+                                     "write: write also where a module holds the very bytes already.");
+const QCommandLineOption backupOption("backup",
+                                      "write: keep each module's file, as read, in DIR, before any "
+                                      "module is written.",
+                                      "DIR");
+const QCommandLineOption saveOption("save", "read: keep each module's file in DIR.", "DIR");
+const QCommandLineOption addressesOption("addresses",
+                                         "Read addresses, ranges or subnets from FILE, one a line "
+                                         "(-: standard input).",
+                                         "FILE");
+const QCommandLineOption maxAddressesOption("max-addresses",
+                                            "Let ranges and subnets name up to N addresses "
+                                            "(default 4096).",
+                                            "N", "4096");
 const QCommandLineOption jsonOption("json", "Print one JSON object per module (JSON Lines).");
-const QCommandLineOption jobsOption({"j", "jobs"}, "Handle at most N modules at a time (default 16).", "N",
-                                    "16");
+const QCommandLineOption jobsOption({"j", "jobs"},
+                                    "Handle at most N modules at a time (default 16; find: 256).", "N");
+
+const QString commands = QStringLiteral("read, write, restore or find");
 
 // The settings of a parameter file given by the user: every key known,
 // every value in its range.
@@ -59,15 +85,35 @@ QString applySettings(const QStringList &assignments, ModuleSettings *settings)
     return QString();
 }
 
+// A folder the tool may write each module's file into: made if need be,
+// and tried.
+QString checkFolder(const QString &path)
+{
+    if (!QDir().mkpath(path))
+        return QStringLiteral("cannot make the folder %1").arg(path);
+    QTemporaryFile probe(QDir(path).filePath(QStringLiteral(".qvtpx-XXXXXX")));
+    if (!probe.open())
+        return QStringLiteral("cannot write in %1: %2").arg(path, probe.errorString());
+    return QString();
+}
+
+// A FIFO (or standard input) is read to its end; a folder or a device is
+// refused.
+QString readAddressesFile(const QString &path, QStringList *given)
+{
+    QFile file(path);
+    const bool regular = !QFileInfo::exists(path) || QFileInfo(path).isFile() || QFileInfo(path).isSymLink();
+    const bool opened = path == QLatin1String("-") ? file.open(stdin, QIODevice::ReadOnly)
+                                                   : regular && file.open(QIODevice::ReadOnly);
+    if (!opened)
+        return QStringLiteral("cannot read the addresses in %1: %2")
+            .arg(path, regular ? file.errorString() : QStringLiteral("not a regular file"));
+    *given += Addresses::fromFile(file.readAll());
+    return QString();
+}
+
 QString checkWriteOptions(const QCommandLineParser &parser, Request *request)
 {
-    if (request->operation == Request::Operation::Read) {
-        for (const QCommandLineOption &option : {fromOption, setOption, noVerifyOption}) {
-            if (parser.isSet(option))
-                return QStringLiteral("--%1 goes with write, not read").arg(option.names().constLast());
-        }
-        return QString();
-    }
     ModuleSettings settings;
     QString error;
     if (parser.isSet(fromOption))
@@ -76,27 +122,81 @@ QString checkWriteOptions(const QCommandLineParser &parser, Request *request)
         error = applySettings(parser.values(setOption), &settings);
     request->file = ParameterFile::generate(settings);
     request->verify = !parser.isSet(noVerifyOption);
+    request->dryRun = parser.isSet(dryRunOption);
+    request->force = parser.isSet(forceOption);
+    if (error.isEmpty() && parser.isSet(backupOption) && !request->dryRun)
+        error = checkFolder(request->folder = parser.value(backupOption));
     return error;
+}
+
+// Each option with the commands it goes with.
+QString checkOptionsBelong(const QCommandLineParser &parser, Request::Operation operation)
+{
+    using Op = Request::Operation;
+    const QVector<QPair<QCommandLineOption, QVector<Op>>> belongs {
+        {fromOption, {Op::Write}},     {setOption, {Op::Write}},
+        {noVerifyOption, {Op::Write}}, {dryRunOption, {Op::Write}},
+        {forceOption, {Op::Write}},    {backupOption, {Op::Write}},
+        {saveOption, {Op::Read}},      {addressesOption, {Op::Read, Op::Write, Op::Restore, Op::Find}},
+    };
+    const QStringList names {"read", "write", "restore", "find"};
+    for (const auto &[option, operations] : belongs) {
+        if (parser.isSet(option) && !operations.contains(operation))
+            return QStringLiteral("--%1 goes with %2, not %3")
+                .arg(option.names().constLast(), names.value(int(operations.first())),
+                     names.value(int(operation)));
+    }
+    return QString();
+}
+
+QString checkNumbers(const QCommandLineParser &parser, Request *request)
+{
+    bool isNumber = true;
+    if (parser.isSet(jobsOption))
+        request->jobs = parser.value(jobsOption).toInt(&isNumber);
+    else if (request->operation == Request::Operation::Find)
+        request->jobs = 256;
+    if (!isNumber || request->jobs < 1 || request->jobs > 1024)
+        return QStringLiteral("--jobs takes a number from 1 to 1024");
+    request->maxAddresses = parser.value(maxAddressesOption).toInt(&isNumber);
+    if (!isNumber || request->maxAddresses < 1)
+        return QStringLiteral("--max-addresses takes a number from 1 on");
+    return QString();
 }
 
 QString checkArguments(const QCommandLineParser &parser, Request *request)
 {
     QStringList positional = parser.positionalArguments();
     const QString command = positional.isEmpty() ? QString() : positional.takeFirst();
-    if (command != QLatin1String("read") && command != QLatin1String("write"))
-        return command.isEmpty() ? QStringLiteral("no command: read or write")
-                                 : QStringLiteral("unknown command \"%1\": read or write").arg(command);
-    request->operation
-        = command == QLatin1String("read") ? Request::Operation::Read : Request::Operation::Write;
-    if (positional.isEmpty())
-        return QStringLiteral("no module address");
-    request->addresses = positional;
-    bool isNumber = false;
-    request->jobs = parser.value(jobsOption).toInt(&isNumber);
-    if (!isNumber || request->jobs < 1 || request->jobs > 1024)
-        return QStringLiteral("--jobs takes a number from 1 to 1024");
+    const QStringList names {"read", "write", "restore", "find"};
+    if (!names.contains(command))
+        return command.isEmpty() ? QStringLiteral("no command: ") + commands
+                                 : QStringLiteral("unknown command \"%1\": %2").arg(command, commands);
+    request->operation = Request::Operation(names.indexOf(command));
+    QString error = checkOptionsBelong(parser, request->operation);
+    if (error.isEmpty())
+        error = checkNumbers(parser, request);
+    if (!error.isEmpty())
+        return error;
     request->json = parser.isSet(jsonOption);
-    return checkWriteOptions(parser, request);
+    if (request->operation == Request::Operation::Restore) {
+        if (positional.isEmpty())
+            return QStringLiteral("no folder to restore from");
+        request->folder = positional.takeFirst();
+        if (!QFileInfo(request->folder).isDir())
+            return QStringLiteral("%1 is not a folder").arg(request->folder);
+    }
+    request->given = positional;
+    if (parser.isSet(addressesOption))
+        error = readAddressesFile(parser.value(addressesOption), &request->given);
+    if (error.isEmpty() && request->given.isEmpty() && request->operation != Request::Operation::Find
+        && request->operation != Request::Operation::Restore)
+        error = QStringLiteral("no module address");
+    if (error.isEmpty() && request->operation == Request::Operation::Write)
+        error = checkWriteOptions(parser, request);
+    if (error.isEmpty() && parser.isSet(saveOption))
+        error = checkFolder(request->folder = parser.value(saveOption));
+    return error;
 }
 
 } // namespace
@@ -108,13 +208,17 @@ bool parseCommandLine(const QStringList &arguments, Request *request, QString *m
         QStringLiteral(
             "Reads, or writes, the settings of VTPX02/VTPX04 modules, many at once.\n"
             "read ADDRESS...: prints each module's settings.\n"
-            "write [--from FILE] [--set KEY=VALUE]... ADDRESS...: writes one parameter file to every module:\n"
-            "the defaults, or FILE's settings, then each --set; keys: %1.")
+            "write [--from FILE] [--set KEY=VALUE]... ADDRESS...: writes one parameter file to every module\n"
+            "that holds another: the defaults, or FILE's settings, then each --set; keys: %1.\n"
+            "restore DIR [ADDRESS...]: writes back each module's file kept in DIR (read --save, write --backup).\n"
+            "find [SUBNET...]: lists the modules on these subnets, or on all of this computer's.\n"
+            "An ADDRESS may also be a range of the last number, 192.168.10.21-40, or a subnet, 192.168.10.0/24.")
             .arg(ModuleSettings::names()));
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("read or write"));
+    parser.addPositionalArgument(QStringLiteral("command"), commands);
     parser.addPositionalArgument(QStringLiteral("addresses"), QStringLiteral("The modules' IPv4 addresses."),
                                  QStringLiteral("ADDRESS..."));
-    parser.addOptions({fromOption, setOption, noVerifyOption, jsonOption, jobsOption});
+    parser.addOptions({fromOption, setOption, noVerifyOption, dryRunOption, forceOption, backupOption,
+                       saveOption, addressesOption, maxAddressesOption, jsonOption, jobsOption});
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption versionOption = parser.addVersionOption();
     *exitCode = 2;

@@ -10,20 +10,43 @@
 struct ModuleOutcome
 {
     enum class Result {
-        Failed,     // error says why
-        Read,       // settings: what it holds
-        Written,    // settings: what it holds now, read back
-        Sent,       // written, not read back (--no-verify)
-        Unverified, // written, but the read-back was dropped: interrupted
+        Failed,      // error says why
+        Read,        // settings: what it holds
+        Written,     // settings: what it holds now, read back
+        Sent,        // written, not read back (--no-verify)
+        Unverified,  // written, but the read-back was dropped: interrupted
+        Unchanged,   // it held the very bytes already: nothing was sent
+        WouldChange, // --dry-run: settings, what a write would leave
+        Restored,    // its kept file written back, and read back
+        Found,       // find: a module there
+        NoModule,    // find: nothing that holds a module's file
     };
+    // What a module held before a write.
+    enum class Before { Settings, NoSettings, NoFile };
+
     QString address; // in decimal form when it is an address
     Result result = Result::Failed;
     QString error;
-    ModuleSettings settings;
-    QStringList warnings; // values the module's file holds that were not taken as written
+    ModuleSettings settings; // what it holds (a dry run: still holds)
+    QStringList warnings;    // values the module's file holds that were not taken as written
+    Before before = Before::Settings;
+    ModuleSettings beforeSettings;
+    int beforeSize = 0;
+    ModuleSettings written; // what a write sent, or would send
 
     bool ok() const { return result != Result::Failed; }
-    bool hasSettings() const { return result == Result::Read || result == Result::Written; }
+    // What the module is known to hold: read, or written and read back.
+    bool hasSettings() const
+    {
+        return result == Result::Read || result == Result::Written || result == Result::Unchanged
+            || result == Result::WouldChange;
+    }
+    // A write's outcome, for which what it held before was read.
+    bool hasBefore() const
+    {
+        return result == Result::Written || result == Result::Unchanged || result == Result::WouldChange
+            || result == Result::Sent;
+    }
 };
 
 #endif // MODULEOUTCOME_H

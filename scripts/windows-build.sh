@@ -52,7 +52,7 @@ build_qt() {
     rm -rf "$cache/qt-build" "$qt"
     mkdir -p "$cache/qt-build"
     # shellcheck disable=SC2086 # the options are words
-    (cd "$cache/qt-build" && "$cache/src/qtbase/configure" -prefix "$qt" $qt_options -silent >configure.log &&
+    (cd "$cache/qt-build" && "$cache/src/qtbase/configure" -prefix "$qt" $qt_options -silent >configure.log 2>&1 &&
         make -j"$(nproc)" >make.log 2>&1 && make install >install.log) ||
         { tail -n 30 "$cache/qt-build/"*.log; exit 1; }
     # Qt's licences travel with its libraries.

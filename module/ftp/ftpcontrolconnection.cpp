@@ -30,6 +30,7 @@ FtpControlConnection::FtpControlConnection(const QUrl &url, bool upload, QObject
     // The module is on the computer's own LAN: no proxy stands between them.
     socket->setProxy(QNetworkProxy::NoProxy);
     socket->setReadBufferSize(FtpProtocol::maxLineSize);
+    connect(socket, &QTcpSocket::connected, this, &FtpControlConnection::connected);
     connect(socket, &QTcpSocket::connected, this, &FtpControlConnection::heard);
     connect(socket, &QTcpSocket::readyRead, this, &FtpControlConnection::readReplies);
     connect(socket, &QTcpSocket::errorOccurred, this, &FtpControlConnection::socketFailed);

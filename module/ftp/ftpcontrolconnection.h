@@ -35,6 +35,7 @@ public:
     QHostAddress peerAddress() const;
 
 signals:
+    void connected();
     void heard();                    // anything from the server: it is alive
     void sizeAnnounced(qint64 size); // SIZE's answer before a read
     void passive(quint16 port);      // where the data connection goes

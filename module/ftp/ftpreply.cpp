@@ -33,6 +33,7 @@ FtpReply::FtpReply(QNetworkAccessManager::Operation operation, const QNetworkReq
         return;
     }
     facts.upload = !isDownload();
+    facts.probe = isProbe();
     facts.maxFileSize = maxFileSize;
     if (outgoingData)
         file = outgoingData->read(maxFileSize);
@@ -42,7 +43,7 @@ FtpReply::FtpReply(QNetworkAccessManager::Operation operation, const QNetworkReq
     stillAlive();
     limitTimer.setSingleShot(true);
     connect(&limitTimer, &QTimer::timeout, this, &FtpReply::checkTimeLimits);
-    limitTimer.start(qMin(limits.idleSeconds, limits.totalSeconds) * 1000);
+    limitTimer.start(qMin(qMin(limits.idleSeconds, limits.totalSeconds), limits.connectSeconds) * 1000);
     connectControl();
 }
 
@@ -69,6 +70,7 @@ void FtpReply::connectControl()
 {
     control = new FtpControlConnection(url(), facts.upload, this);
     connect(control, &FtpControlConnection::heard, this, &FtpReply::stillAlive);
+    connect(control, &FtpControlConnection::connected, this, [this] { connected = true; });
     connect(control, &FtpControlConnection::sizeAnnounced, this, [this](qint64 size) {
         facts.announced = size;
         setHeader(QNetworkRequest::ContentLengthHeader, size);
@@ -102,6 +104,12 @@ void FtpReply::connectControl()
                 settle();
             });
     control->connectToServer();
+}
+
+bool FtpReply::isProbe() const
+{
+    return operation() == QNetworkAccessManager::CustomOperation
+        && request().attribute(QNetworkRequest::CustomVerbAttribute).toByteArray() == "SIZE";
 }
 
 bool FtpReply::mayHaveChangedFile() const
@@ -153,10 +161,13 @@ void FtpReply::checkTimeLimits()
 {
     const qint64 idleLeft = limits.idleSeconds * 1000 - sinceHeard.elapsed();
     const qint64 totalLeft = limits.totalSeconds * 1000 - sinceStart.elapsed();
-    if (idleLeft > 0 && totalLeft > 0)
-        return limitTimer.start(int(qMin(idleLeft, totalLeft)));
+    const qint64 connectLeft = connected ? idleLeft : limits.connectSeconds * 1000 - sinceStart.elapsed();
+    if (idleLeft > 0 && totalLeft > 0 && connectLeft > 0)
+        return limitTimer.start(int(qMin(qMin(idleLeft, totalLeft), connectLeft)));
     facts.limit = totalLeft <= 0 ? FtpFacts::Limit::Total : FtpFacts::Limit::Idle;
-    facts.limitSeconds = totalLeft <= 0 ? limits.totalSeconds : limits.idleSeconds;
+    facts.limitSeconds = totalLeft <= 0 ? limits.totalSeconds
+        : connectLeft <= 0              ? limits.connectSeconds
+                                        : limits.idleSeconds;
     settle();
 }
 

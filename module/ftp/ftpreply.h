@@ -17,6 +17,7 @@ struct FtpTimeLimits
 {
     int idleSeconds = 30;
     int totalSeconds = 120;
+    int connectSeconds = 30; // until the control connection is made
 };
 
 // One download (get) or upload (put) of a single file over anonymous FTP in
@@ -27,6 +28,10 @@ struct FtpTimeLimits
 // adds to the transfer's facts, and judge() (ftpverdict.h) decides from
 // them alone how it ends. A reply, a file and the time a transfer takes
 // are all bounded.
+//
+// Besides get() and put(), a probe: sendCustomRequest() with the verb
+// "SIZE" logs in and asks the file's size, and succeeds once the server
+// tells it; a server without SIZE is read instead.
 //
 // The reply emits finished() exactly once, from the event loop; a read's
 // bytes become readable then, and only when whole.
@@ -46,6 +51,8 @@ public:
     // True once an upload's STOR has gone out: from then on, ending the
     // transfer early may leave the module's file cut short.
     bool mayHaveChangedFile() const;
+    // Whether the server took the control connection.
+    bool hasConnected() const { return connected; }
     // How long the transfer may still take at most, by its limit in all.
     int millisecondsLeft() const
     {
@@ -57,7 +64,8 @@ protected:
     qint64 writeData(const char *, qint64) override { return -1; }
 
 private:
-    bool isDownload() const { return operation() == QNetworkAccessManager::GetOperation; }
+    bool isProbe() const;
+    bool isDownload() const { return operation() == QNetworkAccessManager::GetOperation || isProbe(); }
     QString refusal(const QIODevice *outgoingData) const;
     void connectControl();
     void openDataConnection(quint16 port);
@@ -72,6 +80,7 @@ private:
     FtpDataConnection *data = nullptr;
     FtpFacts facts;
     bool ended = false;
+    bool connected = false;
     QByteArray file;       // what is sent, or what has arrived so far
     qint64 fileOffset = 0; // read from `file` by the reply's user
     FtpTimeLimits limits;

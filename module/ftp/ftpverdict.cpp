@@ -90,6 +90,8 @@ FtpVerdict judgeRead(const FtpFacts &facts)
         return failure(
             Error::ProtocolFailure,
             QStringLiteral("The module sent more than the %1 bytes it announced").arg(facts.announced));
+    if (facts.probe && facts.announced >= 0)
+        return success;
     const bool allAnnounced = facts.announced >= 0 && facts.transferred == facts.announced;
     if (!facts.dataOpened || (facts.dataEnd == End::Open && !allAnnounced))
         return open;

@@ -15,6 +15,7 @@ struct FtpFacts
     enum class Limit { None, Idle, Total };
 
     bool upload = false;
+    bool probe = false;     // a read that SIZE's answer ends
     qint64 fileSize = 0;    // the bytes a write sends
     qint64 maxFileSize = 0; // the most a read takes
     qint64 announced = -1;  // what SIZE said before a read; -1: nothing

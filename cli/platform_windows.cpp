@@ -1,11 +1,11 @@
-#include "systemlimits.h"
+#include "platform.h"
 
 #include <climits>
 #include <cstdio>
 #include <fcntl.h>
 #include <io.h>
 
-namespace SystemLimits {
+namespace Platform {
 
 // Windows ends no program for a closed pipe, and its sockets are not
 // numbered among its files. Lines end in LF as elsewhere: the text mode of
@@ -21,4 +21,9 @@ int modulesAtOnce()
     return INT_MAX;
 }
 
-} // namespace SystemLimits
+bool isTerminal(FILE *stream)
+{
+    return _isatty(_fileno(stream)) != 0;
+}
+
+} // namespace Platform

@@ -1,9 +1,11 @@
-#ifndef SYSTEMLIMITS_H
-#define SYSTEMLIMITS_H
+#ifndef PLATFORM_H
+#define PLATFORM_H
 
-// What the operating system allows the console tool, set up before
+#include <cstdio>
+
+// What the console tool asks of the operating system, set up before
 // anything else runs.
-namespace SystemLimits {
+namespace Platform {
 
 // Writing to a pipe whose reader has gone fails instead of ending the
 // program; a standard stream that was closed is opened read-only on the
@@ -15,6 +17,9 @@ void prepareProcess();
 // and returns how many modules may run at once within it.
 int modulesAtOnce();
 
-} // namespace SystemLimits
+// Whether the stream goes to a terminal (a person watching), not a file.
+bool isTerminal(FILE *stream);
 
-#endif // SYSTEMLIMITS_H
+} // namespace Platform
+
+#endif // PLATFORM_H

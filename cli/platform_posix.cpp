@@ -1,4 +1,4 @@
-#include "systemlimits.h"
+#include "platform.h"
 
 #include <QtGlobal>
 
@@ -18,7 +18,7 @@ constexpr rlim_t reserved = 32;
 constexpr rlim_t perModule = 3;
 } // namespace
 
-namespace SystemLimits {
+namespace Platform {
 
 void prepareProcess()
 {
@@ -45,4 +45,9 @@ int modulesAtOnce()
     return int(qMax<rlim_t>(1, (limit.rlim_cur - qMin(limit.rlim_cur, reserved)) / perModule));
 }
 
-} // namespace SystemLimits
+bool isTerminal(FILE *stream)
+{
+    return isatty(fileno(stream)) == 1;
+}
+
+} // namespace Platform
