@@ -212,7 +212,7 @@ void Batch::afterReadBack(Module &module, QNetworkReply *reply)
         return finish(module, Result::Failed,
                       QStringLiteral("The module kept other content than was written"));
     module.outcome.settings = ParameterFile::settingsOf(kept);
-    module.outcome.beforeSize = int(kept.size());
+    module.outcome.restoredSize = int(kept.size());
     finish(module, request.operation == Op::Restore ? Result::Restored : Result::Written);
 }
 

@@ -33,6 +33,7 @@ struct ModuleOutcome
     ModuleSettings beforeSettings;
     int beforeSize = 0;
     ModuleSettings written; // what a write sent, or would send
+    int restoredSize = 0;   // the bytes a restore wrote back
 
     bool ok() const { return result != Result::Failed; }
     // What the module is known to hold: read, or written and read back.

@@ -65,7 +65,7 @@ QByteArray whatWasDone(const ModuleOutcome &outcome)
     case Result::WouldChange:
         return " would change: " + changes;
     case Result::Restored:
-        return " restored (" + QByteArray::number(outcome.beforeSize) + " bytes)";
+        return " restored (" + QByteArray::number(outcome.restoredSize) + " bytes)";
     case Result::Read:
         break;
     case Result::Found:
@@ -164,11 +164,12 @@ QString summary(const QVector<ModuleOutcome> &outcomes)
     }
     static const char *const names[]
         = {"failed",    "read",         "written",  "written, not read back", "written, not verified",
-           "unchanged", "would change", "restored", "modules found",          "without a module"};
+           "unchanged", "would change", "restored", "modules",                "without a module"};
     QStringList parts;
     for (auto count = counts.cbegin(); count != counts.cend(); ++count) {
+        const bool oneModule = count.key() == int(Result::Found) && count.value() == 1;
         if (count.key() != int(Result::Failed))
-            parts << QStringLiteral("%1 %2").arg(count.value()).arg(QLatin1String(names[count.key()]));
+            parts << QStringLiteral("%1 %2").arg(count.value()).arg(oneModule ? "module" : names[count.key()]);
     }
     if (!failed.isEmpty())
         parts << QStringLiteral("%1 failed: %2")

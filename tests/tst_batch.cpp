@@ -1,8 +1,20 @@
 #include "batch.h"
 #include "ftpserverprocess.h"
+#include "keptfiles.h"
 #include "parameterfile.h"
+#include "settingsstate.h"
 
 #include <QtTest>
+
+#include <memory>
+
+namespace {
+const QByteArray defaultsLine
+    = "arm=3 blighlvl=80 blightout=120 backlightmenu=0 simulmenu=0 timemenu=0 networkmenu=0";
+const QByteArray jsonDefaults = R"("arm":3,"backlightmenu":0,"blighlvl":80,"blightout":120,"networkmenu":0,)"
+                                R"("ok":true,"simulmenu":0,"timemenu":0)";
+const QByteArray armOne = "arm=1\n"; // what a module holds before a write
+} // namespace
 
 // The console tool's batch in this process, its lines written to a buffer:
 // what it reports of each module, and how it goes through its list. The
@@ -16,11 +28,13 @@ private slots:
     void initTestCase();
     void reading_data();
     void reading();
-    void eachModuleOnce();
+    void writing_data();
+    void writing();
+    void keptBeforeAnyWrite();
+    void restore();
+    void find();
     void beyondAscii();
     void refusedAddressesInConstantStack();
-    void outcomes_data();
-    void outcomes();
     void atMostJobsAtOnce();
 
 private:
@@ -30,8 +44,13 @@ private:
         QStringList notes;
         int exitCode = -1;
     };
-    // Runs the batch to its end.
-    static Result run(Request request, const QVector<ModuleAddress::Subnet> *subnets = nullptr);
+    // Runs the batch on these modules to its end.
+    static Result run(const Request &request, const QStringList &modules,
+                      const QHash<QString, QByteArray> &kept = {},
+                      const QVector<ModuleAddress::Subnet> *subnets = nullptr);
+    static Request writeRequest(const QStringList &options = {});
+
+    QTemporaryDir folder;
 };
 
 void tst_Batch::initTestCase()
@@ -40,7 +59,9 @@ void tst_Batch::initTestCase()
         QSKIP("needs a network namespace of its own with only loopback: run it through ctest");
 }
 
-tst_Batch::Result tst_Batch::run(Request request, const QVector<ModuleAddress::Subnet> *subnets)
+tst_Batch::Result tst_Batch::run(const Request &request, const QStringList &modules,
+                                 const QHash<QString, QByteArray> &kept,
+                                 const QVector<ModuleAddress::Subnet> *subnets)
 {
     QBuffer output;
     output.open(QIODevice::WriteOnly);
@@ -48,14 +69,27 @@ tst_Batch::Result tst_Batch::run(Request request, const QVector<ModuleAddress::S
     Batch batch(request, &output);
     if (subnets)
         batch.setSubnets(*subnets);
-    batch.setTimeLimits({2, 4});
+    if (request.operation != Request::Operation::Find)
+        batch.setTimeLimits({2, 4, 2});
     connect(&batch, &Batch::note, [&](const QString &note) { result.notes << note; });
     connect(&batch, &Batch::done, [&](int exitCode) { result.exitCode = exitCode; });
-    batch.start();
+    batch.start(modules, kept);
     if (result.exitCode < 0)
-        QSignalSpy(&batch, &Batch::done).wait(10000);
+        QSignalSpy(&batch, &Batch::done).wait(20000);
     result.lines = output.data();
     return result;
+}
+
+// The defaults, to every module; options: --no-verify, --force, --dry-run.
+Request tst_Batch::writeRequest(const QStringList &options)
+{
+    Request request;
+    request.operation = Request::Operation::Write;
+    request.file = ParameterFile::generate({});
+    request.verify = !options.contains("--no-verify");
+    request.force = options.contains("--force");
+    request.dryRun = options.contains("--dry-run");
+    return request;
 }
 
 // A file that sets none of the settings is no module's file; a value the
@@ -66,39 +100,43 @@ void tst_Batch::reading_data()
     QTest::addColumn<bool>("json");
     QTest::addColumn<QByteArray>("lines");
     QTest::addColumn<int>("exitCode");
-    const QByteArray defaults
-        = "arm=3 blighlvl=80 blightout=120 backlightmenu=0 simulmenu=0 timemenu=0 networkmenu=0";
-    QTest::newRow("a module's file") << ParameterFile::generate({}) << false << "127.0.0.1 " + defaults + "\n"
+    QTest::newRow("a module's file") << ParameterFile::generate({}) << false
+                                     << "127.0.0.1 " + defaultsLine + "\n"
                                      << 0;
+    QTest::newRow("a module's file, JSON")
+        << ParameterFile::generate({}) << true << R"({"address":"127.0.0.1",)" + jsonDefaults + "}\n"
+        << 0;
     QTest::newRow("empty") << QByteArray("") << false
                            << QByteArray(
                                   "127.0.0.1 error: The module's file holds none of the settings (0 bytes)\n")
                            << 1;
-    QTest::newRow("a web page")
-        << QByteArray("<html>It works!</html>\n") << false
-        << QByteArray("127.0.0.1 error: The module's file holds none of the settings (23 bytes)\n") << 1;
+    QTest::newRow("a web page") << QByteArray("<html>It works!</html>\n") << false
+                                << QByteArray(
+                                       "127.0.0.1 error: The module's file holds none of the settings (23 "
+                                       "bytes)\n")
+                                << 1;
     QTest::newRow("values not taken")
         << QByteArray("arm=7\nblighlvl=abc\nblightout=9999\n") << false
-        << QByteArray("127.0.0.1 arm=3 blighlvl=80 blightout=600 backlightmenu=0 simulmenu=0 "
-                      "timemenu=0 networkmenu=0\n"
-                      "127.0.0.1 warning: arm=7 is not one of 0 to 3: read as 3\n"
-                      "127.0.0.1 warning: blighlvl=abc is not a number: read as 80\n"
-                      "127.0.0.1 warning: blightout=9999 is out of range 0 to 600: read as 600\n")
+        << QByteArray(
+               "127.0.0.1 arm=3 blighlvl=80 blightout=600 backlightmenu=0 simulmenu=0 timemenu=0 networkmenu=0\n"
+               "127.0.0.1 warning: arm=7 is not one of 0 to 3: read as 3\n"
+               "127.0.0.1 warning: blighlvl=abc is not a number: read as 80\n"
+               "127.0.0.1 warning: blightout=9999 is out of range 0 to 600: read as 600\n")
         << 0;
     QTest::newRow("values not taken, JSON")
         << QByteArray("arm=7\n") << true
-        << QByteArray(
-               "{\"address\":\"127.0.0.1\",\"arm\":3,\"backlightmenu\":0,\"blighlvl\":80,\"blightout\":120,"
-               "\"networkmenu\":0,\"ok\":true,\"simulmenu\":0,\"timemenu\":0,"
-               "\"warnings\":[\"arm=7 is not one of 0 to 3: read as 3\"]}\n")
+        << QByteArray(R"({"address":"127.0.0.1",)" + jsonDefaults
+                      + R"(,"warnings":["arm=7 is not one of 0 to 3: read as 3"]})" + "\n")
         << 0;
     QTest::newRow("empty, JSON")
         << QByteArray("") << true
-        << QByteArray("{\"address\":\"127.0.0.1\",\"error\":\"The module's file holds none of "
-                      "the settings (0 bytes)\",\"ok\":false}\n")
+        << QByteArray(R"x({"address":"127.0.0.1","error":"The module's file holds none of )x"
+                      R"x(the settings (0 bytes)","ok":false})x"
+                      "\n")
         << 1;
 }
 
+// Read with --save: the file kept, byte for byte, whatever it holds.
 void tst_Batch::reading()
 {
     QFETCH(QByteArray, file);
@@ -109,50 +147,193 @@ void tst_Batch::reading()
     module.setFile(file);
     QVERIFY(module.startPyftpdlib("127.0.0.1"));
     Request request;
-    request.addresses = QStringList {"127.0.0.1"};
     request.json = json;
-    const Result result = run(request);
+    request.folder = folder.filePath(QTest::currentDataTag());
+    QVERIFY(QDir().mkpath(request.folder));
+    const Result result = run(request, {"127.0.0.1"});
     QCOMPARE(result.lines, lines);
     QCOMPARE(result.exitCode, exitCode);
+    QFile kept(QDir(request.folder).filePath("127.0.0.1.vtpx_domo"));
+    QCOMPARE(kept.exists(), exitCode == 0);
+    if (exitCode == 0 && kept.open(QIODevice::ReadOnly))
+        QCOMPARE(kept.readAll(), file);
 }
 
-// However it is spelt, a module is written once: two writes at once could
-// leave it either file, or a mix.
-void tst_Batch::eachModuleOnce()
+// held: what the module holds first (null: no file); module: the scripted
+// server's options; stor: whether a file was sent. The tool writes the
+// defaults.
+void tst_Batch::writing_data()
 {
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QStringList>("module");
+    QTest::addColumn<QByteArray>("held");
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<bool>("stor");
+    const auto row = [](const char *name, const QStringList &options, const QStringList &module,
+                        const QByteArray &held, const QByteArray &text, const QByteArray &json, bool stor) {
+        QTest::newRow(name) << options << module << held << text << json << stor;
+    };
+    const QByteArray armOneBefore = R"("before":{"arm":1,"backlightmenu":0,"blighlvl":80,"blightout":120,)"
+                                    R"("networkmenu":0,"simulmenu":0,"timemenu":0})";
+    row("written and read back", {}, {}, armOne, "127.0.0.1 written: arm 1->3",
+        R"({"address":"127.0.0.1","arm":3,"backlightmenu":0,)" + armOneBefore
+            + R"(,"blighlvl":80,"blightout":120,"changes":"arm 1->3","networkmenu":0,"ok":true,"result":"written",)"
+              R"("simulmenu":0,"timemenu":0})",
+        true);
+    row("not read back", {"--no-verify"}, {}, armOne, "127.0.0.1 written, not read back: arm 1->3",
+        R"({"address":"127.0.0.1",)" + armOneBefore
+            + R"(,"changes":"arm 1->3","ok":true,"result":"written","verified":false})",
+        true);
+    row("the very bytes already", {}, {}, ParameterFile::generate({}), "127.0.0.1 unchanged",
+        R"({"address":"127.0.0.1","arm":3,"backlightmenu":0,"before":{"arm":3,"backlightmenu":0,"blighlvl":80,)"
+        R"("blightout":120,"networkmenu":0,"simulmenu":0,"timemenu":0},"blighlvl":80,"blightout":120,"changes":"",)"
+        R"("networkmenu":0,"ok":true,"result":"unchanged","simulmenu":0,"timemenu":0})",
+        false);
+    row("the very bytes, --force", {"--force"}, {}, ParameterFile::generate({}),
+        "127.0.0.1 written: the same settings, the file in full", "", true);
+    row("a dry run", {"--dry-run"}, {}, armOne, "127.0.0.1 would change: arm 1->3", "", false);
+    row("no file", {}, {}, QByteArray(), "127.0.0.1 written: it had no file", "", true);
+    row("a file without settings", {}, {}, "<html>",
+        "127.0.0.1 written: its file held none of the settings (6 bytes)", "", true);
+    row("keeps other bytes", {}, {"--alter"}, armOne,
+        "127.0.0.1 error: The module kept other content than was written",
+        R"({"address":"127.0.0.1","error":"The module kept other content than was written","ok":false})",
+        true);
+    row("cannot be read", {}, {"--size-reply", "502 No.", "--data-bytes", "2", "--data-end", "reset"}, armOne,
+        "127.0.0.1 error: Reading it before the write: The module broke off the transfer after 2 bytes", "",
+        false);
+    row("a server's words", {}, {"--login-reply", R"(530 "No" \\ {})"}, armOne,
+        R"(127.0.0.1 error: Reading it before the write: The module refused the login: 530 "No" \\ {})",
+        R"({"address":"127.0.0.1","error":"Reading it before the write: The module refused the login: )"
+        R"(530 \"No\" \\\\ {}","ok":false})",
+        false);
+}
+
+void tst_Batch::writing()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QStringList, module);
+    QFETCH(QByteArray, held);
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, json);
+    QFETCH(bool, stor);
+    for (const bool asJson : {false, true}) {
+        if (asJson && json.isEmpty())
+            continue;
+        FtpServerProcess server;
+        held.isNull() ? server.removeFile() : server.setFile(held);
+        QVERIFY(module.isEmpty() ? server.startPyftpdlib("127.0.0.1") : server.startScripted("127.0.0.1", module));
+        Request request = writeRequest(options);
+        request.json = asJson;
+        const Result result = run(request, {"127.0.0.1"});
+        QCOMPARE(result.lines, (asJson ? json : text) + '\n');
+        QCOMPARE(server.commands().contains("STOR"), stor);
+        if (!stor && !held.isNull())
+            QCOMPARE(server.file(), held);
+    }
+}
+
+// Every module read and kept before any is written: while the slow one is
+// still read, the fast one has been sent nothing.
+void tst_Batch::keptBeforeAnyWrite()
+{
+    FtpServerProcess fast;
+    FtpServerProcess slow;
+    fast.setFile(armOne);
+    slow.setFile("arm=2\n");
+    QVERIFY(fast.startPyftpdlib("127.0.0.1"));
+    QVERIFY(slow.startPyftpdlib("127.0.0.2", {"--reply-delay", "0.3"}));
+    Request request = writeRequest();
+    request.folder = folder.filePath("backup");
+    QVERIFY(QDir().mkpath(request.folder));
+    QBuffer output;
+    output.open(QIODevice::WriteOnly);
+    Batch batch(request, &output);
+    QSignalSpy done(&batch, &Batch::done);
+    batch.start({"127.0.0.1", "127.0.0.2"});
+    QTRY_VERIFY_WITH_TIMEOUT(slow.commands().contains("RETR"), 10000);
+    QVERIFY(!fast.commands().contains("STOR"));
+    QVERIFY(done.wait(20000));
+    QCOMPARE(done.first().first().toInt(), 0);
+    QFile keptFast(QDir(request.folder).filePath("127.0.0.1.vtpx_domo"));
+    QFile keptSlow(QDir(request.folder).filePath("127.0.0.2.vtpx_domo"));
+    QVERIFY(keptFast.open(QIODevice::ReadOnly) && keptSlow.open(QIODevice::ReadOnly));
+    QCOMPARE(keptFast.readAll(), armOne);
+    QCOMPARE(keptSlow.readAll(), QByteArray("arm=2\n"));
+    QCOMPARE(fast.file(), ParameterFile::generate({}));
+    QCOMPARE(slow.file(), ParameterFile::generate({}));
+}
+
+// Each kept file back, byte for byte as kept (keys and comments the tool
+// would not write included), and read back; a file of no module's name
+// passed over with a note.
+void tst_Batch::restore()
+{
+    const QByteArray kept = "# kept\n[global]\narm=1\nvolume=3\n";
+    const QString from = folder.filePath("kept");
+    QVERIFY(QDir().mkpath(from));
+    for (const auto &[name, contents] :
+         {std::pair {"127.0.0.1.vtpx_domo", kept}, {"127.0.0.2.vtpx_domo", kept}, {"notes.txt", "x"}}) {
+        QFile file(QDir(from).filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size());
+    }
     FtpServerProcess module;
     QVERIFY(module.startPyftpdlib("127.0.0.1"));
+    QStringList notes;
+    const QHash<QString, QByteArray> files = KeptFiles::read(from, &notes);
+    QCOMPARE(notes, QStringList(QDir(from).filePath("notes.txt") + ": not a module's kept file, left out"));
     Request request;
-    request.operation = Request::Operation::Write;
-    request.file = ParameterFile::generate({});
-    request.addresses
-        = QStringList {"127.0.0.1", "127.000.0.001", "not an address", "127.0.0.01", "not an address"};
-    const Result result = run(request);
-    QCOMPARE(result.notes,
-             QStringList({"127.000.0.001: the same module as 127.0.0.1, given before: left out",
-                          "127.0.0.01: the same module as 127.0.0.1, given before: left out",
-                          "not an address: the same module as not an address, given before: left out"}));
+    request.operation = Request::Operation::Restore;
+    request.folder = from;
+    const Result result = run(request, {"127.0.0.1", "127.0.0.3"}, files);
     QCOMPARE(result.lines,
-             "not an address error: not an IPv4 address of four decimal numbers from 0 to 255\n"
-             "127.0.0.1 arm=3 blighlvl=80 blightout=120 backlightmenu=0 simulmenu=0 timemenu=0 "
-             "networkmenu=0\n");
-    QCOMPARE(module.commands().count("STOR"), 1);
+             QByteArray("127.0.0.3 error: no file of it kept in " + from.toUtf8()
+                        + "\n"
+                          "127.0.0.1 restored (31 bytes)\n"));
+    QCOMPARE(module.file(), kept);
     QCOMPARE(result.exitCode, 1);
+}
+
+// A module at .1; an FTP server without the file at .2, one refusing the
+// login at .3 (a failure), nothing at .4 (no module): the modules found,
+// in order, and the summary.
+void tst_Batch::find()
+{
+    std::vector<std::unique_ptr<FtpServerProcess>> servers;
+    for (const QStringList &options : {QStringList(), QStringList(), QStringList("--refuse-login")}) {
+        servers.push_back(std::make_unique<FtpServerProcess>());
+        servers.back()->setFile(ParameterFile::generate({}));
+        if (servers.size() == 2)
+            servers.back()->removeFile();
+        QVERIFY(servers.back()->startPyftpdlib(QString("127.0.0.%1").arg(servers.size()), options));
+    }
+    Request request;
+    request.operation = Request::Operation::Find;
+    const Result result = run(request, {"127.0.0.4", "127.0.0.3", "127.0.0.2", "127.0.0.1"});
+    QCOMPARE(result.lines, QByteArray("127.0.0.1\n"));
+    QCOMPARE(result.notes,
+             QStringList({"127.0.0.3: its FTP server failed: The module refused the login: 530 Login "
+                          "refused.",
+                          "4 addresses: 1 module, 2 without a module, 1 failed: 127.0.0.3"}));
+    QCOMPARE(result.exitCode, 1);
+    QVERIFY(!servers[0]->commands().contains("RETR")); // SIZE was enough
 }
 
 // Every line ASCII, whatever was given: the same on any console.
 void tst_Batch::beyondAscii()
 {
     Request request;
-    request.addresses = QStringList {QString::fromUtf8("192.168.\xc3\xb1.1")};
+    const QString address = QString::fromUtf8("192.168.\xc3\xb1.1");
     QCOMPARE(
-        run(request).lines,
+        run(request, {address}).lines,
         QByteArray("192.168.\\u00f1.1 error: not an IPv4 address of four decimal numbers from 0 to 255\n"));
     request.json = true;
-    QCOMPARE(run(request).lines,
-             QByteArray(R"({"address":"192.168.\u00f1.1","error":"not an IPv4 address of four )"
-                        R"(decimal numbers from 0 to 255","ok":false})"
-                        "\n"));
+    QCOMPARE(
+        run(request, {address}).lines,
+        QByteArray(R"({"address":"192.168.\u00f1.1","error":"not an IPv4 address of four decimal numbers )"
+                   R"(from 0 to 255","ok":false})"
+                   "\n"));
 }
 
 // Refused at once, each address makes room for the next: in a loop, on a
@@ -160,14 +341,14 @@ void tst_Batch::beyondAscii()
 void tst_Batch::refusedAddressesInConstantStack()
 {
     const int count = 200000;
-    Request request;
+    QStringList modules;
     for (int i = 0; i < count; ++i)
-        request.addresses
-            << (i % 10 == 0 ? QString("module %1").arg(i)
-                            : QString("172.%1.%2.%3").arg(16 + i / 65536).arg(i / 256 % 256).arg(i % 256));
+        modules << (i % 10 == 0
+                        ? QString("module %1").arg(i)
+                        : QString("172.%1.%2.%3").arg(16 + i / 65536).arg(i / 256 % 256).arg(i % 256));
     const QVector<ModuleAddress::Subnet> lan {{QHostAddress("10.0.0.0"), 8}};
     Result result;
-    QThread *thread = QThread::create([&] { result = run(request, &lan); });
+    QThread *thread = QThread::create([&] { result = run({}, modules, {}, &lan); });
     thread->setStackSize(256 * 1024);
     thread->start();
     QVERIFY(thread->wait(120000));
@@ -180,74 +361,18 @@ void tst_Batch::refusedAddressesInConstantStack()
                                 "172.16.0.1 error: not on a subnet of this computer\n"));
 }
 
-// Each outcome's line, as text and as JSON: a write not read back shows no
-// settings, a server's words are escaped in JSON, a module that keeps
-// other bytes than it confirmed is caught by the read-back.
-void tst_Batch::outcomes_data()
-{
-    QTest::addColumn<QString>("operation");
-    QTest::addColumn<QStringList>("options"); // the tool's
-    QTest::addColumn<QStringList>("module");  // the scripted server's
-    QTest::addColumn<QByteArray>("text");
-    QTest::addColumn<QByteArray>("json");
-    const QByteArray settings
-        = "arm=3 blighlvl=80 blightout=120 backlightmenu=0 simulmenu=0 timemenu=0 networkmenu=0";
-    const QByteArray jsonSettings
-        = R"("arm":3,"backlightmenu":0,"blighlvl":80,"blightout":120,"networkmenu":0,)"
-          R"("ok":true,"simulmenu":0,"timemenu":0)";
-    QTest::newRow("read") << "read" << QStringList() << QStringList() << "127.0.0.1 " + settings
-                          << R"({"address":"127.0.0.1",)" + jsonSettings + "}";
-    QTest::newRow("write, read back") << "write" << QStringList() << QStringList() << "127.0.0.1 " + settings
-                                      << R"({"address":"127.0.0.1",)" + jsonSettings + "}";
-    QTest::newRow("write, not read back")
-        << "write" << QStringList("--no-verify") << QStringList() << QByteArray("127.0.0.1 written")
-        << QByteArray(R"({"address":"127.0.0.1","ok":true})");
-    QTest::newRow("keeps other bytes")
-        << "write" << QStringList() << QStringList("--alter")
-        << QByteArray("127.0.0.1 error: The module kept other content than was written")
-        << QByteArray(R"({"address":"127.0.0.1","error":"The module kept other )"
-                      R"(content than was written","ok":false})");
-    QTest::newRow("keeps other bytes, not read back")
-        << "write" << QStringList("--no-verify") << QStringList("--alter") << QByteArray("127.0.0.1 written")
-        << QByteArray(R"({"address":"127.0.0.1","ok":true})");
-    QTest::newRow("a server's words")
-        << "read" << QStringList() << QStringList {"--login-reply", R"(530 "No" \ {})"}
-        << QByteArray(R"(127.0.0.1 error: The module refused the login: 530 "No" \ {})")
-        << QByteArray(R"({"address":"127.0.0.1","error":"The module refused the )"
-                      R"(login: 530 \"No\" \\ {}","ok":false})");
-}
-
-void tst_Batch::outcomes()
-{
-    QFETCH(QString, operation);
-    QFETCH(QStringList, options);
-    QFETCH(QStringList, module);
-    QFETCH(QByteArray, text);
-    QFETCH(QByteArray, json);
-    FtpServerProcess server;
-    server.setFile(ParameterFile::generate({}));
-    QVERIFY(server.startScripted("127.0.0.1", module));
-    Request request;
-    request.addresses = QStringList("127.0.0.1");
-    request.operation = operation == "read" ? Request::Operation::Read : Request::Operation::Write;
-    request.file = ParameterFile::generate({});
-    request.verify = !options.contains("--no-verify");
-    QCOMPARE(run(request).lines, text + '\n');
-    request.json = true;
-    QCOMPARE(run(request).lines, json + '\n');
-}
-
 // Five slow modules, two at a time: never more, and two indeed.
 void tst_Batch::atMostJobsAtOnce()
 {
     std::vector<std::unique_ptr<FtpServerProcess>> modules;
-    Request request;
+    QStringList addresses;
     for (int number = 1; number <= 5; ++number) {
         modules.push_back(std::make_unique<FtpServerProcess>());
         modules.back()->setFile(ParameterFile::generate({}));
-        request.addresses << QString("127.0.0.%1").arg(number);
-        QVERIFY(modules.back()->startPyftpdlib(request.addresses.last(), {"--reply-delay", "0.05"}));
+        addresses << QString("127.0.0.%1").arg(number);
+        QVERIFY(modules.back()->startPyftpdlib(addresses.last(), {"--reply-delay", "0.05"}));
     }
+    Request request;
     request.jobs = 2;
     QBuffer output;
     output.open(QIODevice::WriteOnly);
@@ -269,7 +394,7 @@ void tst_Batch::atMostJobsAtOnce()
     counter.started = [&] { most = qMax(most, ++running); };
     manager->installEventFilter(&counter);
     QSignalSpy done(&batch, &Batch::done);
-    batch.start();
+    batch.start(addresses);
     QVERIFY(done.wait(20000));
     QCOMPARE(done.first().first().toInt(), 0);
     QCOMPARE(output.data().count('\n'), 5);

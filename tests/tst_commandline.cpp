@@ -24,7 +24,7 @@ private slots:
 
 private:
     // "FROM" in the arguments and the message: a file holding fromFile;
-    // "FIFO": a named pipe.
+    // "FIFO": a named pipe; "FOLDER": a folder, made.
     QStringList withFiles(QStringList arguments, const QByteArray &fromFile, QString *message = nullptr);
 
     QTemporaryDir files;
@@ -34,6 +34,7 @@ void tst_CommandLine::initTestCase()
 {
     QCoreApplication::setApplicationName("qvtpx0xtweaker-cli");
     QCoreApplication::setApplicationVersion("1.0");
+    QVERIFY(QDir(files.path()).mkdir("kept"));
 #ifdef Q_OS_WIN
     QVERIFY(QDir(files.path()).mkdir("fifo")); // no FIFOs here: a folder is no regular file either
 #else
@@ -46,8 +47,9 @@ QStringList tst_CommandLine::withFiles(QStringList arguments, const QByteArray &
     QFile file(files.filePath("settings"));
     if (!fromFile.isNull() && file.open(QIODevice::WriteOnly))
         file.write(fromFile);
-    for (const auto &[placeholder, path] :
-         {std::pair {"FROM", file.fileName()}, {"FIFO", files.filePath("fifo")}}) {
+    for (const auto &[placeholder, path] : {std::pair {"FROM", file.fileName()},
+                                            {"FIFO", files.filePath("fifo")},
+                                            {"FOLDER", files.filePath("kept")}}) {
         arguments.replaceInStrings(placeholder, path);
         if (message)
             message->replace(placeholder, path);
@@ -55,57 +57,80 @@ QStringList tst_CommandLine::withFiles(QStringList arguments, const QByteArray &
     return QStringList("qvtpx0xtweaker-cli") + arguments;
 }
 
-// settings: what a write sends, as the tests write settings.
+// settings: what a write sends, as the tests write settings; switches:
+// those set among --no-verify, --dry-run, --force, --json; "FOLDER": a
+// folder of the test's.
 void tst_CommandLine::request_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QByteArray>("fromFile");
-    QTest::addColumn<bool>("write");
+    QTest::addColumn<QString>("command");
     QTest::addColumn<QString>("settings");
-    QTest::addColumn<QStringList>("addresses");
-    QTest::addColumn<bool>("verify");
-    QTest::addColumn<bool>("json");
+    QTest::addColumn<QStringList>("given");
+    QTest::addColumn<QStringList>("switches");
+    QTest::addColumn<QString>("folder");
     QTest::addColumn<int>("jobs");
+    const auto row
+        = [](const char *name, const QStringList &arguments, const char *command, const QStringList &given,
+             const QStringList &switches = {}, int jobs = 16, const char *settings = defaults,
+             const char *folder = "", const QByteArray &fromFile = QByteArray()) {
+              QTest::newRow(name) << arguments << fromFile << QString(command) << QString(settings) << given
+                                  << switches << QString(folder) << jobs;
+          };
     const QStringList two {"192.0.2.10", "192.0.2.11"};
-    QTest::newRow("read") << QStringList {"read", "192.0.2.10", "192.0.2.11"} << QByteArray() << false
-                          << defaults << two << true << false << 16;
-    QTest::newRow("read, JSON, 3 at a time")
-        << QStringList {"--json", "read", "--jobs", "3", "192.0.2.10"} << QByteArray() << false << defaults
-        << QStringList {"192.0.2.10"} << true << true << 3;
-    QTest::newRow("write the defaults") << QStringList {"write", "192.0.2.10"} << QByteArray() << true
-                                        << defaults << QStringList {"192.0.2.10"} << true << false << 16;
-    QTest::newRow("write, each --set in order")
-        << QStringList {"write", "-s",    "arm=1",       "--set",     "blighlvl=55",
-                        "--set", "arm=0", "--no-verify", "192.0.2.10"}
-        << QByteArray() << true << "arm=0 blighlvl=55" << QStringList {"192.0.2.10"} << false << false << 16;
-    QTest::newRow("write a file's settings, then --set")
-        << QStringList {"write", "--from", "FROM", "--set", "blighlvl=55", "192.0.2.10", "192.0.2.11"}
-        << QByteArray("[global]\n# a comment\narm=1\nblighlvl=20\ntimemenu=1\n") << true
-        << "arm=1 blighlvl=55 timemenu=1" << two << true << false << 16;
+    row("read", {"read", "192.0.2.10", "192.0.2.11"}, "read", two);
+    row("read, JSON, 3 at a time", {"--json", "read", "--jobs", "3", "192.0.2.10"}, "read", {"192.0.2.10"},
+        {"json"}, 3);
+    row("read ranges and subnets, and a file's",
+        {"read", "192.0.2.10-20", "--addresses", "FROM", "192.0.2.0/24"}, "read",
+        {"192.0.2.10-20", "192.0.2.0/24", "192.0.2.30", "192.0.2.40-41"}, {}, 16, defaults, "",
+        "192.0.2.30 # by the door\n\n192.0.2.40-41\n");
+    row("read and keep", {"read", "--save", "FOLDER", "192.0.2.10"}, "read", {"192.0.2.10"}, {}, 16, defaults,
+        "FOLDER");
+    row("write the defaults", {"write", "192.0.2.10"}, "write", {"192.0.2.10"});
+    row("write, each --set in order",
+        {"write", "-s", "arm=1", "--set", "blighlvl=55", "--set", "arm=0", "--no-verify", "192.0.2.10"},
+        "write", {"192.0.2.10"}, {"no-verify"}, 16, "arm=0 blighlvl=55");
+    row("write a file's settings, then --set",
+        {"write", "--from", "FROM", "--set", "blighlvl=55", "192.0.2.10", "192.0.2.11"}, "write", two, {}, 16,
+        "arm=1 blighlvl=55 timemenu=1", "", "[global]\n# a comment\narm=1\nblighlvl=20\ntimemenu=1\n");
+    row("write, kept before", {"write", "--backup", "FOLDER", "--force", "192.0.2.10"}, "write",
+        {"192.0.2.10"}, {"force"}, 16, defaults, "FOLDER");
+    row("a dry run", {"write", "--dry-run", "--set", "arm=1", "192.0.2.10"}, "write", {"192.0.2.10"},
+        {"dry-run"}, 16, "arm=1");
+    row("restore all", {"restore", "FOLDER"}, "restore", {}, {}, 16, defaults, "FOLDER");
+    row("restore some", {"restore", "FOLDER", "192.0.2.10"}, "restore", {"192.0.2.10"}, {}, 16, defaults,
+        "FOLDER");
+    row("find on the computer's subnets", {"find"}, "find", {}, {}, 256);
+    row("find on a subnet", {"--json", "find", "192.0.2.0/24"}, "find", {"192.0.2.0/24"}, {"json"}, 256);
 }
 
 void tst_CommandLine::request()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QByteArray, fromFile);
-    QFETCH(bool, write);
+    QFETCH(QString, command);
     QFETCH(QString, settings);
-    QFETCH(QStringList, addresses);
-    QFETCH(bool, verify);
-    QFETCH(bool, json);
+    QFETCH(QStringList, given);
+    QFETCH(QStringList, switches);
+    QFETCH(QString, folder);
     QFETCH(int, jobs);
     Request request;
     QString message;
     int exitCode = -1;
-    QVERIFY(parseCommandLine(withFiles(arguments, fromFile), &request, &message, &exitCode));
+    QVERIFY(parseCommandLine(withFiles(arguments, fromFile, &folder), &request, &message, &exitCode));
     QCOMPARE(message, QString());
-    QCOMPARE(request.operation, write ? Request::Operation::Write : Request::Operation::Read);
-    QCOMPARE(request.addresses, addresses);
-    if (write)
+    QCOMPARE(int(request.operation), QStringList({"read", "write", "restore", "find"}).indexOf(command));
+    QCOMPARE(request.given, given);
+    if (command == "write")
         QCOMPARE(request.file, ParameterFile::generate(settingsOf(settings)));
-    QCOMPARE(request.verify, verify);
-    QCOMPARE(request.json, json);
+    QCOMPARE(request.verify, !switches.contains("no-verify"));
+    QCOMPARE(request.dryRun, switches.contains("dry-run"));
+    QCOMPARE(request.force, switches.contains("force"));
+    QCOMPARE(request.json, switches.contains("json"));
+    QCOMPARE(request.folder, folder);
     QCOMPARE(request.jobs, jobs);
+    QCOMPARE(request.maxAddresses, 4096);
 }
 
 // Each refused, with exit code 2, before anything is sent.
@@ -118,8 +143,8 @@ void tst_CommandLine::mistake_data()
                         const QByteArray &fromFile = QByteArray()) {
         QTest::newRow(name) << arguments << fromFile << message;
     };
-    row("no command", {}, "no command: read or write");
-    row("unknown command", {"erase", "192.0.2.10"}, "unknown command \"erase\": read or write");
+    row("no command", {}, "no command: read, write, restore or find");
+    row("unknown command", {"erase", "192.0.2.10"}, "unknown command \"erase\": read, write, restore or find");
     row("no address", {"write", "--set", "arm=1"}, "no module address");
     row("level out of range", {"write", "--set", "blighlvl=150", "192.0.2.10"},
         "--set blighlvl=150: blighlvl must be a whole number from 0 to 100, not \"150\"");
@@ -140,8 +165,21 @@ void tst_CommandLine::mistake_data()
     row("write's option with read", {"read", "--set", "arm=1", "192.0.2.10"},
         "--set goes with write, not read");
     row("no jobs", {"read", "--jobs", "0", "192.0.2.10"}, "--jobs takes a number from 1 to 1024");
+    row("no addresses allowed", {"read", "--max-addresses", "0", "192.0.2.10"},
+        "--max-addresses takes a number from 1 on");
+    row("an option of another command", {"write", "--save", "FOLDER", "192.0.2.10"},
+        "--save goes with read, not write");
+    row("a dry run of a read", {"read", "--dry-run", "192.0.2.10"}, "--dry-run goes with write, not read");
+    row("a folder that cannot be made", {"write", "--backup", "FROM/kept", "192.0.2.10"},
+        "cannot make the folder FROM/kept", "arm=1\n");
+    row("restore without a folder", {"restore"}, "no folder to restore from");
+    row("restore from a file", {"restore", "FROM"}, "FROM is not a folder", "arm=1\n");
+    row("an addresses file that cannot be read", {"read", "--addresses", "/nonexistent/list"},
+        "cannot read the addresses in /nonexistent/list: "); // the system's words follow
+    row("a folder of addresses", {"read", "--addresses", "FOLDER"},
+        "cannot read the addresses in FOLDER: not a regular file");
     row("too many jobs", {"read", "--jobs", "1025", "192.0.2.10"}, "--jobs takes a number from 1 to 1024");
-    row("unknown option", {"read", "--force", "192.0.2.10"}, "Unknown option 'force'.");
+    row("unknown option", {"read", "--erase", "192.0.2.10"}, "Unknown option 'erase'.");
 }
 
 void tst_CommandLine::mistake()
