@@ -122,7 +122,7 @@ QUrl parameterFileUrl(const QString &typed, const QVector<Subnet> &subnets, Refu
         *refusal = Refusal::NotAnAddress;
     else if (subnets.isEmpty())
         *refusal = Refusal::NoInterfaces;
-    const QUrl url = *refusal == Refusal::None ? fileUrl(typed, subnets) : QUrl();
+    QUrl url = *refusal == Refusal::None ? fileUrl(typed, subnets) : QUrl();
     if (*refusal == Refusal::None && !url.isValid())
         *refusal = Refusal::NotOnSubnet;
     return url;

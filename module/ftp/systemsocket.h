@@ -22,7 +22,7 @@ class Library
 {
 public:
     Library();
-    ~Library();
+    ~Library(); // NOLINT(performance-trivially-destructible): not on Windows
     Q_DISABLE_COPY(Library)
 };
 
