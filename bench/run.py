@@ -14,7 +14,12 @@ one session on one machine, runs interleaved (A B A B ...):
   command 20 ms late, against reading one, and against reading the 100
   one after another (--jobs 1), with its peak memory;
 - qvtpx0xtweaker-cli reading one module on loopback, start to end,
-  against one curl fetch of the same file.
+  against one curl fetch of the same file;
+- its CPU time per module reading 1,000 modules against reading 100, and
+  100 modules with its default --jobs against --jobs 100;
+- a building at once: find on a /24 of 20 modules where the other
+  addresses do not exist, against the goal of 5 s; a write of 100 modules
+  with --backup and reading back, against a read of one.
 
 Prints medians with their spread (25th to 75th percentile) and ratios, and
 writes bench/RESULTS.md above its hand-written notes.
@@ -35,11 +40,15 @@ import time
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 BUILD = ROOT / "build-bench"
 GOALS = {"start-up": 1.3, "memory": 1.2, "read": 0.8, "write": 0.8, "first read": 1.2,
-         "100 modules": 1.5, "one after another": 1 / 20}
+         "100 modules": 1.2, "one after another": 1 / 20, "curl": 1.0, "cpu at 1000": 1.0, "default jobs": 1.1,
+         "find": 5e9, "write 100": 3.0}
 NOTES = "## Notes"
 PROGRAMS = ["bench_startup", "bench_startup_logo", "bench_startup_bare", "bench_transfer", "qvtpx0xtweaker-cli"]
 CLI = BUILD / "cli" / "qvtpx0xtweaker-cli"
 MODULES = [f"127.0.1.{n}" for n in range(1, 101)]
+# A thousand modules, all served by one server listening on every loopback address.
+THOUSAND = [f"127.1.{n // 250}.{n % 250 + 1}" for n in range(1000)]
+LAN = "198.18.0"  # a /24 of the bench's own, on a veth pair whose far end has no address
 
 
 BUILD_QT6 = ROOT / "build-bench-qt6"
@@ -182,19 +191,34 @@ def timed(command):
     return elapsed, usage.ru_maxrss
 
 
+def cpu(command):
+    """Seconds of CPU (user and system) of a command that must succeed."""
+    process = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    _, status, usage = os.wait4(process.pid, 0)
+    if status != 0:
+        sys.exit(f"failed: {' '.join(map(str, command))}")
+    return usage.ru_utime + usage.ru_stime
+
+
 def measure_cli(runs, folder):
     """The console tool on many slow modules, and on one quick one."""
     rows = []
     slow = [Module(folder, address, "--reply-delay", "0.02") for address in MODULES]
     try:
-        one, all_, sequential = [], [], []
+        one, all_, sequential, default = [], [], [], []
         for _ in range(runs):
             one.append(timed([CLI, "read", MODULES[0]]))
             all_.append(timed([CLI, "--jobs", "100", "read", *MODULES]))
             sequential.append(timed([CLI, "--jobs", "1", "read", *MODULES]))
+            default.append(timed([CLI, "read", *MODULES]))
     finally:
         for module in slow:
             module.stop()
+    default_t = [t for t, _ in default]
+    all_t = [t for t, _ in all_]
+    rows.append(("cli: read of 100 modules, default --jobs", spread(default_t), "--jobs 100 " + spread(all_t),
+                 statistics.median(default_t) / statistics.median(all_t), paired(default_t, all_t),
+                 GOALS["default jobs"]))
     one_t, all_t, seq_t = ([t for t, _ in values] for values in (one, all_, sequential))
     rows.append(("cli: read of 100 modules, 20 ms a reply (--jobs 100)", spread(all_t),
                  "read of one " + spread(one_t), statistics.median(all_t) / statistics.median(one_t),
@@ -211,8 +235,50 @@ def measure_cli(runs, folder):
         tool.append(timed([CLI, "read", "127.0.0.1"])[0])
         curl.append(timed(["curl", "-s", "-o", "/dev/null", "ftp://127.0.0.1/vtpx_domo"])[0])
     rows.append(("cli: read of one module on loopback, start to exit", spread(tool), "curl fetch " + spread(curl),
-                 statistics.median(tool) / statistics.median(curl), paired(tool, curl), None))
+                 statistics.median(tool) / statistics.median(curl), paired(tool, curl), GOALS["curl"]))
     return rows
+
+
+def measure_cpu(runs, folder):
+    """CPU per module, 1,000 modules against 100, all at once, one server."""
+    server = Module(folder, "0.0.0.0", "--reply-delay", "0.02")
+    try:
+        hundred, thousand = [], []
+        for _ in range(max(5, runs // 3)):
+            hundred.append(cpu([CLI, "--jobs", "1000", "read", *THOUSAND[:100]]) / 100)
+            thousand.append(cpu([CLI, "--jobs", "1000", "read", *THOUSAND]) / 1000)
+    finally:
+        server.stop()
+    per = lambda seconds: f"{seconds * 1e3:.3f} ms"
+    return [("cli: CPU per module, 1,000 modules at once", spread(thousand, per), "100 at once " + spread(hundred, per),
+             statistics.median(thousand) / statistics.median(hundred), paired(thousand, hundred), GOALS["cpu at 1000"])]
+
+
+def measure_building(runs, folder):
+    """find on a /24 of 20 modules and 234 addresses that do not exist;
+    write of 100 modules with --backup against a read of one."""
+    for command in (f"link add qvtpx-lan type veth peer name qvtpx-nobody", "link set qvtpx-lan up",
+                    "link set qvtpx-nobody up", f"addr add {LAN}.1/24 dev qvtpx-lan"):
+        subprocess.run(["ip", *command.split()], check=True)
+    for n in range(10, 30):
+        subprocess.run(["ip", "addr", "add", f"{LAN}.{n}/24", "dev", "qvtpx-lan"], check=True)
+    server = Module(folder, "0.0.0.0", "--reply-delay", "0.02")
+    backup = pathlib.Path(folder) / "backup"
+    try:
+        found, written, one = [], [], []
+        for run in range(max(5, runs // 3)):
+            found.append(timed([CLI, "find", f"{LAN}.0/24"])[0])
+            server.serve(module_file(15 if run % 2 else 14))  # another file each time: every module written
+            written.append(timed([CLI, "write", "--jobs", "100", "--backup", backup, "--set", f"arm={run % 4}",
+                                  *THOUSAND[:100]])[0])
+            one.append(timed([CLI, "read", THOUSAND[0]])[0])
+    finally:
+        server.stop()
+    seconds = lambda ns: f"{ns / 1e9:.2f} s"
+    return [("cli: find on a /24, 20 modules", spread(found, seconds), "the goal, 5 s",
+             statistics.median(found) / GOALS["find"], "—", 1.0),
+            ("cli: write of 100 modules, --backup, read back", spread(written), "read of one " + spread(one),
+             statistics.median(written) / statistics.median(one), paired(written, one), GOALS["write 100"])]
 
 
 def main():
@@ -236,6 +302,10 @@ def main():
             rows += measure_cli(options.runs, folder)
         finally:
             module.stop()
+    with tempfile.TemporaryDirectory() as folder:
+        (pathlib.Path(folder) / "vtpx_domo").write_bytes(module_file(15))
+        rows += measure_cpu(options.runs, folder)
+        rows += measure_building(options.runs, folder)
     report(rows, options.runs, (load, os.getloadavg()[0]))
 
 

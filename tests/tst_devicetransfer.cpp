@@ -343,21 +343,14 @@ void tst_DeviceTransfer::addressCheck_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("url"); // empty: refused
 
+    // The rule's own rows are tst_moduleaddress's; these, with this
+    // computer's real interfaces, through the window.
     const QString pattern = "ftp://anonymous:@%1/vtpx_domo";
-    QTest::newRow("loopback") << "127.0.0.1" << pattern.arg("127.0.0.1");
     QTest::newRow("anywhere in 127/8") << "127.200.1.2" << pattern.arg("127.200.1.2");
-    QTest::newRow("leading zeros, decimal") << "127.010.000.099" << pattern.arg("127.10.0.99");
     QTest::newRow("leading zero, not octal") << "127.0.0.08" << pattern.arg("127.0.0.8");
     QTest::newRow("the module on the LAN") << "192.0.2.10" << pattern.arg("192.0.2.10");
-    QTest::newRow("the computer itself") << "192.0.2.1" << pattern.arg("192.0.2.1");
-    QTest::newRow("network address") << "192.0.2.0" << pattern.arg("192.0.2.0");
-    QTest::newRow("broadcast address") << "192.0.2.255" << pattern.arg("192.0.2.255");
-    QTest::newRow("next subnet") << "192.0.3.1"
-                                 << "";
-    QTest::newRow("another network") << "10.1.2.3"
-                                     << "";
-    QTest::newRow("not an address") << "1.2.3"
-                                    << "";
+    QTest::newRow("next subnet") << "192.0.3.1" << QString();
+    QTest::newRow("not an address") << "1.2.3" << QString();
 }
 
 // A refused address starts nothing and says nothing.
