@@ -10,7 +10,8 @@ namespace Platform {
 // Writing to a pipe whose reader has gone fails instead of ending the
 // program; a standard stream that was closed is opened read-only on the
 // null device, so that the program's own files and sockets never take its
-// place and writing to it fails; lines end in LF on every system.
+// place and writing to it fails; lines end in LF on every system. Qt's
+// own event loop is chosen. Before the application object is made.
 void prepareProcess();
 
 // Raises the limit on open files as far as the system lets the process,

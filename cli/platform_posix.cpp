@@ -1,6 +1,6 @@
 #include "platform.h"
 
-#include <QtGlobal>
+#include <QByteArray>
 
 #include <cerrno>
 #include <climits>
@@ -22,6 +22,10 @@ namespace Platform {
 
 void prepareProcess()
 {
+    // Qt's own event loop, not GLib's: GLib's wakes itself through a file
+    // for each socket it begins or stops watching, some twenty-five writes
+    // for each module.
+    qputenv("QT_NO_GLIB", QByteArrayLiteral("1"));
     signal(SIGPIPE, SIG_IGN);
     for (int stream = 0; stream <= 2; ++stream) {
         if (fcntl(stream, F_GETFD) == -1 && errno == EBADF)
