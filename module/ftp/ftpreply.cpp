@@ -166,8 +166,8 @@ void FtpReply::checkTimeLimits()
         return limitTimer.start(int(qMin(qMin(idleLeft, totalLeft), connectLeft)));
     facts.limit = totalLeft <= 0 ? FtpFacts::Limit::Total : FtpFacts::Limit::Idle;
     facts.limitSeconds = totalLeft <= 0 ? limits.totalSeconds
-        : connectLeft <= 0              ? limits.connectSeconds
-                                        : limits.idleSeconds;
+        : idleLeft <= 0                 ? limits.idleSeconds
+                                        : limits.connectSeconds;
     settle();
 }
 
