@@ -30,7 +30,6 @@ private slots:
     void init();
     void cleanup() { servers.clear(); }
     void readAndWriteEveryModule();
-    void aMixOfModules();
     void aMistakeInTheArguments();
     void interrupt_data();
     void interrupt();
@@ -40,12 +39,10 @@ private slots:
     void findOnALan();
 
 private:
-    // Runs the tool to its end: its lines, each with the milliseconds it
-    // took to come, and its exit code.
+    // Runs the tool to its end: its lines and its exit code.
     struct Run
     {
         QList<QByteArray> lines;
-        QList<qint64> times;
         QByteArray errors;
         int exitCode = -1;
     };
@@ -91,14 +88,10 @@ tst_Cli::Run tst_Cli::run(const QStringList &arguments, const QStringList &wrapp
 {
     QProcess tool;
     Run result;
-    QElapsedTimer clock;
     QObject::connect(&tool, &QProcess::readyReadStandardOutput, [&] {
-        while (tool.canReadLine()) {
+        while (tool.canReadLine())
             result.lines << tool.readLine().chopped(1);
-            result.times << clock.elapsed();
-        }
     });
-    clock.start();
     QProcess reader; // gone before the tool starts
     if (wrapper == QStringList("CLOSED")) {
         tool.setStandardOutputProcess(&reader);
@@ -153,26 +146,6 @@ void tst_Cli::readAndWriteEveryModule()
         QCOMPARE(servers[number - 1]->file(), fileWritten());
         QCOMPARE(servers[number - 1]->commands().count("STOR"), 1);
     }
-}
-
-// A good module, one refusing the login, a silent one and an address off
-// the subnets: each its own line, as soon as it is known; the silent one
-// after the real time limit, holding up no other.
-void tst_Cli::aMixOfModules()
-{
-    QVERIFY(startModule(2, {"--refuse-login"}));
-    QVERIFY(startModule(3, {"--silent"}));
-    const Run result = run({"read", "127.0.0.1", "127.0.0.2", "127.0.0.3", "10.1.2.3"});
-    QCOMPARE(result.exitCode, 1);
-    QCOMPARE(result.lines.size(), 4);
-    QCOMPARE(result.lines.at(0), QByteArray("10.1.2.3 error: not on a subnet of this computer"));
-    QVERIFY(result.lines.mid(1, 2).contains(
-        "127.0.0.1 arm=1 blighlvl=33 blightout=45 backlightmenu=1 simulmenu=0 timemenu=1 networkmenu=0"));
-    QVERIFY(
-        result.lines.mid(1, 2).contains("127.0.0.2 error: The module refused the login: 530 Login refused."));
-    QCOMPARE(result.lines.at(3), QByteArray("127.0.0.3 error: No answer from the module for 30 seconds"));
-    QVERIFY2(result.times.at(2) < 5000, qPrintable(QString::number(result.times.at(2))));
-    QVERIFY2(result.times.at(3) >= 29500, qPrintable(QString::number(result.times.at(3))));
 }
 
 // Exit code 2, the message on one line of ASCII on standard error, nothing
@@ -353,6 +326,7 @@ void tst_Cli::findOnALan()
                         "qvtpx0xtweaker-cli: 254 addresses: 1 module, 252 without a module, 1 failed: "
                         "192.0.2.13\n"));
     QCOMPARE(found.exitCode, 1);
+    QVERIFY(!servers[0]->commands().contains("RETR")); // SIZE's answer was enough
     QVERIFY(!servers[1]->commands().contains("STOR")); // looked at, nothing more
 
     QProcess read;

@@ -159,9 +159,10 @@ void FtpReply::receiveFileData(const QByteArray &bytes)
 // reached, and looks.
 void FtpReply::checkTimeLimits()
 {
-    const qint64 idleLeft = limits.idleSeconds * 1000 - sinceHeard.elapsed();
-    const qint64 totalLeft = limits.totalSeconds * 1000 - sinceStart.elapsed();
-    const qint64 connectLeft = connected ? idleLeft : limits.connectSeconds * 1000 - sinceStart.elapsed();
+    const qint64 idleLeft = qint64(limits.idleSeconds) * 1000 - sinceHeard.elapsed();
+    const qint64 totalLeft = qint64(limits.totalSeconds) * 1000 - sinceStart.elapsed();
+    const qint64 connectLeft
+        = connected ? idleLeft : qint64(limits.connectSeconds) * 1000 - sinceStart.elapsed();
     if (idleLeft > 0 && totalLeft > 0 && connectLeft > 0)
         return limitTimer.start(int(qMin(qMin(idleLeft, totalLeft), connectLeft)));
     facts.limit = totalLeft <= 0 ? FtpFacts::Limit::Total : FtpFacts::Limit::Idle;

@@ -56,7 +56,7 @@ public:
     // How long the transfer may still take at most, by its limit in all.
     int millisecondsLeft() const
     {
-        return int(qMax<qint64>(0, limits.totalSeconds * 1000 - sinceStart.elapsed()));
+        return int(qMax<qint64>(0, qint64(limits.totalSeconds) * 1000 - sinceStart.elapsed()));
     }
 
 protected:
