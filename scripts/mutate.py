@@ -132,6 +132,7 @@ MUTANTS = {
                           "for (int number = from; number < last; ++number)"),
     "a subnet of another network taken": (CLI + "addresslist.cpp", "if (!isOnOwnSubnet(network, prefix, own))", "if (false)"),
     "found modules unsorted": (CLI + "batch.cpp", "std::sort(found.begin(), found.end(), ascending);", ""),
+    "bearer plugins loaded": (FTP + "ftpaccessmanager.cpp", "QCoreApplication::setLibraryPaths({});", ""),
     "--set ignored": (CLI + "commandline.cpp", "        error = applySettings(parser.values(setOption), &settings);", ""),
 }
 

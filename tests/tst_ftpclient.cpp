@@ -34,6 +34,7 @@ private slots:
     void transfer_data();
     void transfer();
     void replyConventions();
+    void noBearerPlugins();
     void realTimeLimit();
 
 private:
@@ -300,6 +301,20 @@ void tst_FtpClient::replyConventions()
     QVERIFY(waitUntilFinished(deletion));
     QCOMPARE(deletion->error(), QNetworkReply::ProtocolInvalidOperationError);
     QCOMPARE(server->commands().count("USER"), 2); // the read and the write, nothing more
+}
+
+// A transfer loads none of Qt 5's bearer plugins, and with them no D-Bus:
+// nothing of either is mapped into the process after a read.
+void tst_FtpClient::noBearerPlugins()
+{
+    QFile maps("/proc/self/maps");
+    if (!maps.open(QIODevice::ReadOnly))
+        QSKIP("no /proc/self/maps here");
+    QVERIFY(server->startPyftpdlib("127.0.0.1"));
+    QVERIFY(waitUntilFinished(start("read")));
+    const QByteArray mapped = maps.readAll();
+    QVERIFY(!mapped.contains("bearer"));
+    QVERIFY(!mapped.contains("libdbus"));
 }
 
 // With the product's limit: a module that stays silent is cut off after
