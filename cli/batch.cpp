@@ -282,11 +282,11 @@ void Batch::interrupt(int signalNumber)
         }
     }
     if (finishing > 0)
-        emit note(QStringLiteral("interrupted: letting %1 write%2 already on %3 way finish, at most %4 s")
-                      .arg(finishing)
-                      .arg(finishing == 1 ? "" : "s")
-                      .arg(finishing == 1 ? "its" : "their")
-                      .arg((longest + 999) / 1000));
+        emit note(
+            QStringLiteral("interrupted: letting %1 already on %2 way finish, at most %3 s")
+                .arg(finishing == 1 ? QStringLiteral("1 write") : QStringLiteral("%1 writes").arg(finishing),
+                     finishing == 1 ? QStringLiteral("its") : QStringLiteral("their"),
+                     QString::number((longest + 999) / 1000)));
     for (QNetworkReply *reply : qAsConst(dropped))
         reply->abort();
     endIfDone();
