@@ -38,8 +38,8 @@ const QCommandLineOption maxAddressesOption("max-addresses",
                                             "(default 4096).",
                                             "N", "4096");
 const QCommandLineOption jsonOption("json", "Print one JSON object per module (JSON Lines).");
-const QCommandLineOption jobsOption({"j", "jobs"},
-                                    "Handle at most N modules at a time (default 16; find: 256).", "N");
+const QCommandLineOption jobsOption({"j", "jobs"}, "Handle at most N modules at a time (default 256).", "N",
+                                    "256");
 
 const QString commands = QStringLiteral("read, write, restore or find");
 
@@ -152,10 +152,7 @@ QString checkOptionsBelong(const QCommandLineParser &parser, Request::Operation 
 QString checkNumbers(const QCommandLineParser &parser, Request *request)
 {
     bool isNumber = true;
-    if (parser.isSet(jobsOption))
-        request->jobs = parser.value(jobsOption).toInt(&isNumber);
-    else if (request->operation == Request::Operation::Find)
-        request->jobs = 256;
+    request->jobs = parser.value(jobsOption).toInt(&isNumber);
     if (!isNumber || request->jobs < 1 || request->jobs > 1024)
         return QStringLiteral("--jobs takes a number from 1 to 1024");
     request->maxAddresses = parser.value(maxAddressesOption).toInt(&isNumber);

@@ -162,14 +162,15 @@ QString summary(const QVector<ModuleOutcome> &outcomes)
         if (!outcome.ok())
             failed << oneLine(outcome.address);
     }
-    static const char *const names[]
-        = {"failed",    "read",         "written",  "written, not read back", "written, not verified",
-           "unchanged", "would change", "restored", "modules",                "without a module"};
+    static const char *const names[] = {
+        "failed",       "read",     "written", "written, not read back", "written, not verified", "unchanged",
+        "would change", "restored", "modules", "without a module"};
     QStringList parts;
     for (auto count = counts.cbegin(); count != counts.cend(); ++count) {
         const bool oneModule = count.key() == int(Result::Found) && count.value() == 1;
         if (count.key() != int(Result::Failed))
-            parts << QStringLiteral("%1 %2").arg(count.value()).arg(oneModule ? "module" : names[count.key()]);
+            parts
+                << QStringLiteral("%1 %2").arg(count.value()).arg(oneModule ? "module" : names[count.key()]);
     }
     if (!failed.isEmpty())
         parts << QStringLiteral("%1 failed: %2")

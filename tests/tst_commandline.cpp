@@ -72,7 +72,7 @@ void tst_CommandLine::request_data()
     QTest::addColumn<int>("jobs");
     const auto row
         = [](const char *name, const QStringList &arguments, const char *command, const QStringList &given,
-             const QStringList &switches = {}, int jobs = 16, const char *settings = defaults,
+             const QStringList &switches = {}, int jobs = 256, const char *settings = defaults,
              const char *folder = "", const QByteArray &fromFile = QByteArray()) {
               QTest::newRow(name) << arguments << fromFile << QString(command) << QString(settings) << given
                                   << switches << QString(folder) << jobs;
@@ -83,23 +83,23 @@ void tst_CommandLine::request_data()
         {"json"}, 3);
     row("read ranges and subnets, and a file's",
         {"read", "192.0.2.10-20", "--addresses", "FROM", "192.0.2.0/24"}, "read",
-        {"192.0.2.10-20", "192.0.2.0/24", "192.0.2.30", "192.0.2.40-41"}, {}, 16, defaults, "",
+        {"192.0.2.10-20", "192.0.2.0/24", "192.0.2.30", "192.0.2.40-41"}, {}, 256, defaults, "",
         "192.0.2.30 # by the door\n\n192.0.2.40-41\n");
-    row("read and keep", {"read", "--save", "FOLDER", "192.0.2.10"}, "read", {"192.0.2.10"}, {}, 16, defaults,
-        "FOLDER");
+    row("read and keep", {"read", "--save", "FOLDER", "192.0.2.10"}, "read", {"192.0.2.10"}, {}, 256,
+        defaults, "FOLDER");
     row("write the defaults", {"write", "192.0.2.10"}, "write", {"192.0.2.10"});
     row("write, each --set in order",
         {"write", "-s", "arm=1", "--set", "blighlvl=55", "--set", "arm=0", "--no-verify", "192.0.2.10"},
-        "write", {"192.0.2.10"}, {"no-verify"}, 16, "arm=0 blighlvl=55");
+        "write", {"192.0.2.10"}, {"no-verify"}, 256, "arm=0 blighlvl=55");
     row("write a file's settings, then --set",
-        {"write", "--from", "FROM", "--set", "blighlvl=55", "192.0.2.10", "192.0.2.11"}, "write", two, {}, 16,
-        "arm=1 blighlvl=55 timemenu=1", "", "[global]\n# a comment\narm=1\nblighlvl=20\ntimemenu=1\n");
+        {"write", "--from", "FROM", "--set", "blighlvl=55", "192.0.2.10", "192.0.2.11"}, "write", two, {},
+        256, "arm=1 blighlvl=55 timemenu=1", "", "[global]\n# a comment\narm=1\nblighlvl=20\ntimemenu=1\n");
     row("write, kept before", {"write", "--backup", "FOLDER", "--force", "192.0.2.10"}, "write",
-        {"192.0.2.10"}, {"force"}, 16, defaults, "FOLDER");
+        {"192.0.2.10"}, {"force"}, 256, defaults, "FOLDER");
     row("a dry run", {"write", "--dry-run", "--set", "arm=1", "192.0.2.10"}, "write", {"192.0.2.10"},
-        {"dry-run"}, 16, "arm=1");
-    row("restore all", {"restore", "FOLDER"}, "restore", {}, {}, 16, defaults, "FOLDER");
-    row("restore some", {"restore", "FOLDER", "192.0.2.10"}, "restore", {"192.0.2.10"}, {}, 16, defaults,
+        {"dry-run"}, 256, "arm=1");
+    row("restore all", {"restore", "FOLDER"}, "restore", {}, {}, 256, defaults, "FOLDER");
+    row("restore some", {"restore", "FOLDER", "192.0.2.10"}, "restore", {"192.0.2.10"}, {}, 256, defaults,
         "FOLDER");
     row("find on the computer's subnets", {"find"}, "find", {}, {}, 256);
     row("find on a subnet", {"--json", "find", "192.0.2.0/24"}, "find", {"192.0.2.0/24"}, {"json"}, 256);
@@ -144,7 +144,8 @@ void tst_CommandLine::mistake_data()
         QTest::newRow(name) << arguments << fromFile << message;
     };
     row("no command", {}, "no command: read, write, restore or find");
-    row("unknown command", {"erase", "192.0.2.10"}, "unknown command \"erase\": read, write, restore or find");
+    row("unknown command", {"erase", "192.0.2.10"},
+        "unknown command \"erase\": read, write, restore or find");
     row("no address", {"write", "--set", "arm=1"}, "no module address");
     row("level out of range", {"write", "--set", "blighlvl=150", "192.0.2.10"},
         "--set blighlvl=150: blighlvl must be a whole number from 0 to 100, not \"150\"");
