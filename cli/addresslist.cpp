@@ -113,7 +113,7 @@ QStringList fromFile(const QByteArray &text)
         const int comment = line.indexOf('#');
         const QByteArray given = (comment < 0 ? line : line.left(comment)).trimmed();
         if (!given.isEmpty())
-            lines << QString::fromUtf8(given);
+            lines << QString::fromUtf8(given.constData(), given.size()); // all of it: a NUL is no end
     }
     return lines;
 }

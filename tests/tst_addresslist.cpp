@@ -81,6 +81,9 @@ void tst_AddressList::fromFile()
     QCOMPARE(
         Addresses::fromFile("192.0.2.10\n# the east wing\n\n  192.0.2.20-29  # stairs\n192.0.2.0/24\r\n"),
         QStringList({"192.0.2.10", "192.0.2.20-29", "192.0.2.0/24"}));
+    // A NUL is a byte of the line: the line stays, to be refused as given.
+    QCOMPARE(Addresses::fromFile(QByteArray("192.0.2.10\n\0\0x\n", 15)),
+             QStringList({"192.0.2.10", QString::fromLatin1("\0\0x", 3)}));
 }
 
 QTEST_GUILESS_MAIN(tst_AddressList)
