@@ -151,9 +151,14 @@ def caught(name):
     try:
         if run(["cmake", "--build", BUILD, "-j2"]).returncode != 0:
             return "caught by the build"
-        tests = run(["ctest", "--test-dir", BUILD, "-j2", "--timeout", "120", "--stop-on-failure",
-                     "-E", "real_time_limit"])
-        return "caught" if tests.returncode != 0 else "MISSED"
+        tests = subprocess.run(["ctest", "--test-dir", BUILD, "-j2", "--timeout", "120", "--stop-on-failure",
+                                "-E", "real_time_limit"], cwd=ROOT, capture_output=True, text=True)
+        if tests.returncode == 0:
+            return "MISSED"
+        # Which test failed, so that a catch can be told from a flaky row.
+        failed = [line.split(":")[1].split()[0] for line in tests.stdout.splitlines()
+                  if "***Failed" in line or "***Timeout" in line or "Exception:" in line]
+        return "caught by " + (", ".join(failed) or "the suite")
     finally:
         path.write_text(original)
 
@@ -162,9 +167,10 @@ def main():
     names = sys.argv[1:] or list(MUTANTS)
     run(["cmake", "-S", ROOT, "-B", BUILD, "-DCMAKE_BUILD_TYPE=RelWithDebInfo"], check=True)
     run(["cmake", "--build", BUILD, "-j2"], check=True)
-    results = {name: caught(name) for name in names}
-    for name, result in results.items():
-        print(f"{result:>10}  {name}")
+    results = {}
+    for name in names:
+        results[name] = caught(name)
+        print(f"{name}: {results[name]}", flush=True)
     run(["cmake", "--build", BUILD, "-j2"])
     count = sum(result.startswith("caught") for result in results.values())
     print(f"caught {count} of {len(results)} seeded faults")
