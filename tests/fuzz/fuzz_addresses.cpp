@@ -19,13 +19,15 @@ void check(bool condition, const char *what)
     }
 }
 
-const QVector<ModuleAddress::Subnet> lan {{QHostAddress("192.168.10.1"), 24}, {QHostAddress("10.20.0.1"), 16}};
+const QVector<ModuleAddress::Subnet> lan {{QHostAddress("192.168.10.1"), 24},
+                                          {QHostAddress("10.20.0.1"), 16}};
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const QStringList given = Addresses::fromFile(QByteArray(reinterpret_cast<const char *>(data), int(size)));
+    const QStringList given
+        = Addresses::fromFile(QByteArray(reinterpret_cast<const char *>(data), int(size)));
     for (const QString &line : given)
         check(!line.isEmpty() && !line.contains('\n') && !line.contains('#'), "a line, its comment left out");
     const AddressList list = Addresses::expand(given, 600, lan);
