@@ -303,24 +303,27 @@ void tst_Cli::findOnALan()
          {"link add qvtpx-lan type veth peer name qvtpx-nobody", "link set qvtpx-lan up",
           "link set qvtpx-nobody up", "addr add 192.0.2.1/24 dev qvtpx-lan",
           "addr add 192.0.2.10/24 dev qvtpx-lan", "addr add 192.0.2.11/24 dev qvtpx-lan",
-          "addr add 192.0.2.12/24 dev qvtpx-lan", "addr add 192.0.2.13/24 dev qvtpx-lan"})
+          "addr add 192.0.2.12/24 dev qvtpx-lan", "addr add 192.0.2.13/24 dev qvtpx-lan",
+          "addr add 192.0.2.130/24 dev qvtpx-lan"})
         LinuxSide::run(QStringList("ip") + QString(command).split(' ')); // once in the namespace
     servers.clear();
     for (const auto &[address, options] : {std::pair {"192.0.2.10", QStringList()},
                                            {"192.0.2.11", QStringList()},
-                                           {"192.0.2.13", QStringList("--refuse-login")}}) {
+                                           {"192.0.2.13", QStringList("--refuse-login")},
+                                           {"192.0.2.130", QStringList()}}) {
         servers.push_back(std::make_unique<FtpServerProcess>());
         servers.back()->setFile(ParameterFile::generate(settingsOf("arm=1")));
         if (QByteArray(address) == "192.0.2.11")
             servers.back()->removeFile();
         QVERIFY(servers.back()->startPyftpdlib(address, options));
     }
-    const Run found = run({"find", "192.0.2.0/24"});
-    QCOMPARE(found.lines, QList<QByteArray>({"192.0.2.10"}));
+    // The upper half first: the modules are listed in ascending order all the same.
+    const Run found = run({"find", "192.0.2.128/25", "192.0.2.0/25"});
+    QCOMPARE(found.lines, QList<QByteArray>({"192.0.2.10", "192.0.2.130"}));
     QCOMPARE(found.errors,
              QByteArray("qvtpx0xtweaker-cli: 192.0.2.13: its FTP server failed: The module refused the "
                         "login: 530 Login refused.\n"
-                        "qvtpx0xtweaker-cli: 254 addresses: 1 module, 252 without a module, 1 failed: "
+                        "qvtpx0xtweaker-cli: 252 addresses: 2 modules, 249 without a module, 1 failed: "
                         "192.0.2.13\n"));
     QCOMPARE(found.exitCode, 1);
     QVERIFY(!servers[0]->commands().contains("RETR")); // SIZE's answer was enough
