@@ -175,7 +175,7 @@ void tst_Cli::interrupt_data()
 #endif
 }
 
-// Modules 1 to 4 answer each command 0.4 s late, so that the signal comes
+// Modules 1 to 4 answer each command 0.2 s late, so that the signal comes
 // after their STOR: each holds an empty file until the data comes. Module
 // 5, read with them, waits for a free job to be written. Twice the
 // signal: the second changes nothing.
@@ -183,7 +183,7 @@ void tst_Cli::interrupt()
 {
     QFETCH(int, signalNumber);
     for (int number = 1; number <= 4; ++number)
-        QVERIFY(startModule(number, {"--reply-delay", "0.4"}));
+        QVERIFY(startModule(number, {"--reply-delay", "0.2"}));
     QVERIFY(startModule(5));
     QProcess tool;
     tool.start(QVTPX_CLI, {"write", "--set", "arm=0", "--jobs", "4", "127.0.0.1-5"});
