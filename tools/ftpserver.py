@@ -179,6 +179,7 @@ def main():
     handler = make_handler(options)
     handler.authorizer = authorizer
     server = ThreadedFTPServer((options.address, options.port), handler)
+    server.max_cons = 0  # a thousand modules served at once by one server in the benchmark
     print("ready", flush=True)
     server.serve_forever()
 
