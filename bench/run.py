@@ -263,18 +263,26 @@ def measure_building(runs, folder):
         subprocess.run(["ip", *command.split()], check=True)
     for n in range(10, 30):
         subprocess.run(["ip", "addr", "add", f"{LAN}.{n}/24", "dev", "qvtpx-lan"], check=True)
-    server = Module(folder, "0.0.0.0", "--reply-delay", "0.02")
+    modules = []
+    for address in MODULES:  # each module its own server and file: every write is checked by reading back
+        (pathlib.Path(folder) / address).mkdir()
+        modules.append(Module(pathlib.Path(folder) / address, address, "--reply-delay", "0.02"))
+        modules[-1].serve(module_file(15))
+    for n in range(10, 30):
+        (pathlib.Path(folder) / f"{LAN}.{n}").mkdir()
+        modules.append(Module(pathlib.Path(folder) / f"{LAN}.{n}", f"{LAN}.{n}"))
+        modules[-1].serve(module_file(15))
     backup = pathlib.Path(folder) / "backup"
     try:
         found, written, one = [], [], []
         for run in range(max(5, runs // 3)):
             found.append(timed([CLI, "find", f"{LAN}.0/24"])[0])
-            server.serve(module_file(15 if run % 2 else 14))  # another file each time: every module written
             written.append(timed([CLI, "write", "--jobs", "100", "--backup", backup, "--set", f"arm={run % 4}",
-                                  *THOUSAND[:100]])[0])
-            one.append(timed([CLI, "read", THOUSAND[0]])[0])
+                                  *MODULES])[0])
+            one.append(timed([CLI, "read", MODULES[0]])[0])
     finally:
-        server.stop()
+        for module in modules:
+            module.stop()
     seconds = lambda ns: f"{ns / 1e9:.2f} s"
     return [("cli: find on a /24, 20 modules", spread(found, seconds), "the goal, 5 s",
              statistics.median(found) / GOALS["find"], "—", 1.0),
