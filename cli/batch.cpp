@@ -1,12 +1,11 @@
 #include "batch.h"
 
+#include "keptfiles.h"
 #include "parameterfile.h"
 #include "report.h"
 
 #include <QBuffer>
-#include <QDir>
 #include <QNetworkReply>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -15,18 +14,10 @@ namespace {
 using Result = ModuleOutcome::Result;
 using Op = Request::Operation;
 
-const QString interrupted = QStringLiteral("not done: interrupted");
-
-// The order of addresses, number by number.
-bool ascending(const QString &one, const QString &other)
-{
-    return QHostAddress(one).toIPv4Address() < QHostAddress(other).toIPv4Address();
-}
-
 } // namespace
 
-Batch::Batch(const Request &request, QIODevice *output, QObject *parent)
-    : QObject(parent), request(request), output(output)
+Batch::Batch(const Request &request, QIODevice *output, const KeptFiles *kept, QObject *parent)
+    : QObject(parent), request(request), output(output), kept(kept)
 {
     if (request.operation == Op::Find) { // where nothing answers is no module: soon known
         FtpTimeLimits limits;
@@ -42,7 +33,7 @@ void Batch::setSubnets(const QVector<ModuleAddress::Subnet> &subnets)
 }
 
 // Nothing is sent to an address that the window would refuse.
-void Batch::start(const QStringList &addresses, const QHash<QString, QByteArray> &kept)
+void Batch::start(const QStringList &addresses)
 {
     if (!subnetsGiven)
         subnets = ModuleAddress::localSubnets();
@@ -55,12 +46,8 @@ void Batch::start(const QStringList &addresses, const QHash<QString, QByteArray>
         if (refusal != ModuleAddress::Refusal::None) {
             finish(module, Result::Failed, ModuleAddress::explanation(refusal));
         } else if (request.operation == Op::Restore) {
-            if (!kept.contains(module.address)) {
-                finish(module, Result::Failed, QStringLiteral("no file of it kept in ") + request.folder);
-                continue;
-            }
-            module.toWrite = kept.value(module.address);
-            waiting.append({index, Step::Write});
+            if (toRestore(module))
+                waiting.append({index, Step::Write});
         } else {
             waiting.append({index, request.operation == Op::Find ? Step::Probe : Step::Read});
         }
@@ -112,8 +99,7 @@ void Batch::transferred(QNetworkReply *reply)
     reply->deleteLater();
     Module &module = modules[job.module];
     if (reply->error() == QNetworkReply::OperationCanceledError && interruptedBy != 0) {
-        job.step == Step::ReadBack ? finish(module, Result::Unverified)
-                                   : finish(module, Result::Failed, interrupted);
+        finish(module, job.step == Step::ReadBack ? Result::Unverified : Result::NotDone);
     } else if (job.step == Step::Probe) {
         afterProbe(module, reply);
     } else if (job.step == Step::Read && request.operation == Op::Write) {
@@ -129,19 +115,20 @@ void Batch::transferred(QNetworkReply *reply)
 }
 
 // A file that sets none of the settings is no module's: an empty file, a
-// page of something else, a file cut short.
+// page of something else, a file cut short. It is kept all the same, as
+// what the module held.
 void Batch::afterRead(Module &module, QNetworkReply *reply)
 {
     if (reply->error() != QNetworkReply::NoError)
         return finish(module, Result::Failed, reply->errorString());
     const QByteArray text = reply->readAll();
+    if (kept && !keep(module, text))
+        return;
     const ParameterFile::Reading reading = ParameterFile::readModuleFile(text);
     if (reading.settingLines == 0)
         return finish(
             module, Result::Failed,
             QStringLiteral("The module's file holds none of the settings (%1 bytes)").arg(text.size()));
-    if (!request.folder.isEmpty() && !keep(module, text))
-        return;
     module.outcome.settings = reading.settings;
     module.outcome.warnings = reading.warnings;
     finish(module, Result::Read);
@@ -149,7 +136,8 @@ void Batch::afterRead(Module &module, QNetworkReply *reply)
 
 // What the module holds decides: the very bytes, nothing to do; a file
 // without settings, or none at all, is written over. A module that could
-// not be read, or whose file could not be kept, is not written.
+// not be read, or whose file could not be kept, is not written. Only the
+// server's word that there is no such file makes a module one without.
 void Batch::beforeWrite(Module &module, QNetworkReply *reply)
 {
     const bool noFile = reply->error() == QNetworkReply::ContentNotFoundError;
@@ -165,7 +153,7 @@ void Batch::beforeWrite(Module &module, QNetworkReply *reply)
     outcome.beforeSettings = outcome.settings = reading.settings;
     outcome.beforeSize = int(held.size());
     outcome.written = ParameterFile::settingsOf(request.file);
-    if (!noFile && !request.folder.isEmpty() && !keep(module, held))
+    if (!noFile && kept && !keep(module, held))
         return;
     module.toWrite = request.file;
     if (!noFile && held == request.file && !request.force)
@@ -216,15 +204,37 @@ void Batch::afterReadBack(Module &module, QNetworkReply *reply)
     finish(module, request.operation == Op::Restore ? Result::Restored : Result::Written);
 }
 
-// DIR/<address>.vtpx_domo, byte for byte, written beside and then renamed:
-// a file kept is whole, or not there.
+// What the module holds, byte for byte, before anything is sent to it; a
+// file kept by an earlier run stays, as the building was then.
 bool Batch::keep(Module &module, const QByteArray &file)
 {
-    QSaveFile kept(QDir(request.folder).filePath(module.address + QLatin1Char('.') + ParameterFile::name));
-    if (kept.open(QIODevice::WriteOnly) && kept.write(file) == file.size() && kept.commit())
+    bool earlier = false;
+    const QString error = kept->keep(module.address, file, &earlier);
+    if (earlier)
+        emit note(QStringLiteral("%1: kept before: left as it was").arg(kept->path(module.address)));
+    if (error.isEmpty())
         return true;
-    finish(module, Result::Failed, QStringLiteral("Its file could not be kept: ") + kept.errorString());
+    finish(module, Result::Failed, QStringLiteral("Its file could not be kept: ") + error);
     return false;
+}
+
+// Only what a read would take as a module's file goes back to a module,
+// unless the user forces one without settings.
+bool Batch::toRestore(Module &module)
+{
+    const QString error = kept->read(module.address, &module.toWrite);
+    if (!error.isEmpty()) {
+        finish(module, Result::Failed, error);
+        return false;
+    }
+    if (ParameterFile::readModuleFile(module.toWrite).settingLines == 0 && !request.force) {
+        finish(
+            module, Result::Failed,
+            QStringLiteral("Its kept file holds none of the settings (%1 bytes): not sent (--force sends it)")
+                .arg(module.toWrite.size()));
+        return false;
+    }
+    return true;
 }
 
 void Batch::finish(Module &module, Result result, const QString &error)
@@ -263,11 +273,11 @@ void Batch::interrupt(int signalNumber)
         return;
     interruptedBy = signalNumber;
     for (const Job &job : qAsConst(waiting))
-        finish(modules[job.module], Result::Failed, interrupted);
+        finish(modules[job.module], Result::NotDone);
     waiting.clear();
     for (Module &module : modules) {
         if (!module.done && !module.toWrite.isEmpty() && request.operation == Op::Write && !writesPlanned)
-            finish(module, Result::Failed, interrupted); // read, its write not begun
+            finish(module, Result::NotDone); // read, its write not begun
     }
     QList<QNetworkReply *> dropped;
     int finishing = 0;
@@ -306,9 +316,12 @@ void Batch::endIfDone()
         if (module.outcome.result == Result::Found)
             found << module.address;
     }
-    std::sort(found.begin(), found.end(), ascending);
+    std::sort(found.begin(), found.end(), ModuleAddress::ascending);
     for (const QString &address : qAsConst(found))
-        write(request.json ? "{\"address\":\"" + address.toLatin1() + "\"}\n" : address.toLatin1() + '\n');
+        write(request.json ? R"({"address":")" + address.toLatin1()
+                      + R"(","ok":true,"result":"found"})"
+                        "\n"
+                           : address.toLatin1() + '\n');
     if (!modules.isEmpty())
         emit note(Report::summary(outcomes));
     emit done(interruptedBy != 0 ? 128 + interruptedBy : anyFailed || outputFailed ? 1 : 0);

@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QObject>
 
+class KeptFiles;
 class QIODevice;
 class QNetworkReply;
 
@@ -23,12 +24,15 @@ class Batch : public QObject
     Q_OBJECT
 
 public:
-    Batch(const Request &request, QIODevice *output, QObject *parent = nullptr);
+    // kept: where read --save and write --backup keep the modules' files,
+    // and whence restore sends them.
+    Batch(const Request &request, QIODevice *output, const KeptFiles *kept = nullptr,
+          QObject *parent = nullptr);
     // Instead of this computer's own, read when the batch starts.
     void setSubnets(const QVector<ModuleAddress::Subnet> &subnets);
     void setTimeLimits(const FtpTimeLimits &limits) { manager.setTimeLimits(limits); }
-    // The modules, each once; for a restore, the file kept for each.
-    void start(const QStringList &addresses, const QHash<QString, QByteArray> &kept = {});
+    // The modules, each once.
+    void start(const QStringList &addresses);
     // Starts no further module and drops every read; a write that may
     // already have changed its module's file finishes. Once only.
     void interrupt(int signalNumber);
@@ -68,12 +72,14 @@ private:
     void afterWrite(int index, const QNetworkReply *reply);
     void afterReadBack(Module &module, QNetworkReply *reply);
     bool keep(Module &module, const QByteArray &file);
+    bool toRestore(Module &module);
     void finish(Module &module, ModuleOutcome::Result result, const QString &error = QString());
     void write(const QByteArray &lines);
     void endIfDone();
 
     Request request;
     QIODevice *output;
+    const KeptFiles *kept;
     FtpAccessManager manager {this};
     QVector<ModuleAddress::Subnet> subnets;
     bool subnetsGiven = false;

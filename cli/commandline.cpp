@@ -3,6 +3,7 @@
 #include "addresslist.h"
 #include "modulesettings.h"
 #include "parameterfile.h"
+#include "regularfile.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -23,12 +24,16 @@ const QCommandLineOption dryRunOption("dry-run",
                                       "write: read each module and tell what a write would change; "
                                       "write nothing.");
 const QCommandLineOption forceOption("force",
-                                     "write: write also where a module holds the very bytes already.");
+                                     "write: write also where a module holds the very bytes already; "
+                                     "restore: send also a kept file that holds none of the settings.");
 const QCommandLineOption backupOption("backup",
                                       "write: keep each module's file, as read, in DIR, before any "
                                       "module is written.",
                                       "DIR");
 const QCommandLineOption saveOption("save", "read: keep each module's file in DIR.", "DIR");
+const QCommandLineOption replaceOption("replace",
+                                       "read --save, write --backup: replace a module's file kept in DIR "
+                                       "before (else it stays as it was).");
 const QCommandLineOption addressesOption("addresses",
                                          "Read addresses, ranges or subnets from FILE, one a line "
                                          "(-: standard input).",
@@ -47,16 +52,10 @@ const QString commands = QStringLiteral("read, write, restore or find");
 // every value in its range.
 QString readSettingsFile(const QString &path, ModuleSettings *settings)
 {
-    // A FIFO or a device could block the tool, or never end.
-    if (QFileInfo::exists(path) && !QFileInfo(path).isFile())
-        return QStringLiteral("%1 is not a regular file").arg(path);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
-    const QByteArray text = file.read(ParameterFile::maxSize + 1);
-    if (text.size() > ParameterFile::maxSize)
-        return QStringLiteral("%1 is larger than %2 bytes")
-            .arg(path, QString::number(ParameterFile::maxSize));
+    QByteArray text;
+    const QString error = RegularFile::read(path, ParameterFile::maxSize, RegularFile::Links::Follow, &text);
+    if (!error.isEmpty())
+        return QStringLiteral("cannot read %1: %2").arg(path, error);
     int number = 0;
     const QVector<ParameterFile::Line> lines = ParameterFile::lines(text);
     for (const ParameterFile::Line &line : lines) {
@@ -97,18 +96,32 @@ QString checkFolder(const QString &path)
     return QString();
 }
 
-// A FIFO (or standard input) is read to its end; a folder or a device is
-// refused.
-QString readAddressesFile(const QString &path, QStringList *given)
+// Standard input is read to its end; a named file must be a regular one.
+// Either holds at most `maximum` lines of addresses, and as many bytes as
+// such lines take with their comments.
+QString readAddressesFile(const QString &path, int maximum, QStringList *given)
 {
-    QFile file(path);
-    const bool regular = !QFileInfo::exists(path) || QFileInfo(path).isFile() || QFileInfo(path).isSymLink();
-    const bool opened = path == QLatin1String("-") ? file.open(stdin, QIODevice::ReadOnly)
-                                                   : regular && file.open(QIODevice::ReadOnly);
-    if (!opened)
-        return QStringLiteral("cannot read the addresses in %1: %2")
-            .arg(path, regular ? file.errorString() : QStringLiteral("not a regular file"));
-    *given += Addresses::fromFile(file.readAll());
+    const qint64 maxBytes = qint64(maximum) * 128;
+    QByteArray text;
+    QString error;
+    if (path == QLatin1String("-")) {
+        QFile input;
+        input.open(stdin, QIODevice::ReadOnly);
+        text = input.read(maxBytes + 1);
+        if (text.size() > maxBytes)
+            error = QStringLiteral("larger than %1 bytes").arg(maxBytes);
+    } else {
+        error = RegularFile::read(path, maxBytes, RegularFile::Links::Follow, &text);
+    }
+    const QStringList lines = error.isEmpty() ? Addresses::fromFile(text) : QStringList();
+    if (lines.size() > maximum)
+        error = QStringLiteral("more than %1 addresses").arg(maximum);
+    if (!error.isEmpty())
+        return QStringLiteral("cannot read the addresses in %1: %2").arg(path, error)
+            + (error.startsWith(QLatin1String("more than")) || error.startsWith(QLatin1String("larger than"))
+                   ? QStringLiteral(" (--max-addresses raises the bound)")
+                   : QString());
+    *given += lines;
     return QString();
 }
 
@@ -124,7 +137,7 @@ QString checkWriteOptions(const QCommandLineParser &parser, Request *request)
     request->verify = !parser.isSet(noVerifyOption);
     request->dryRun = parser.isSet(dryRunOption);
     request->force = parser.isSet(forceOption);
-    if (error.isEmpty() && parser.isSet(backupOption) && !request->dryRun)
+    if (error.isEmpty() && parser.isSet(backupOption))
         error = checkFolder(request->folder = parser.value(backupOption));
     return error;
 }
@@ -134,10 +147,15 @@ QString checkOptionsBelong(const QCommandLineParser &parser, Request::Operation 
 {
     using Op = Request::Operation;
     const QVector<QPair<QCommandLineOption, QVector<Op>>> belongs {
-        {fromOption, {Op::Write}},     {setOption, {Op::Write}},
-        {noVerifyOption, {Op::Write}}, {dryRunOption, {Op::Write}},
-        {forceOption, {Op::Write}},    {backupOption, {Op::Write}},
-        {saveOption, {Op::Read}},      {addressesOption, {Op::Read, Op::Write, Op::Restore, Op::Find}},
+        {fromOption, {Op::Write}},
+        {setOption, {Op::Write}},
+        {noVerifyOption, {Op::Write}},
+        {dryRunOption, {Op::Write}},
+        {forceOption, {Op::Write, Op::Restore}},
+        {backupOption, {Op::Write}},
+        {saveOption, {Op::Read}},
+        {replaceOption, {Op::Read, Op::Write}},
+        {addressesOption, {Op::Read, Op::Write, Op::Restore, Op::Find}},
     };
     const QStringList names {"read", "write", "restore", "find"};
     for (const auto &[option, operations] : belongs) {
@@ -185,7 +203,7 @@ QString checkArguments(const QCommandLineParser &parser, Request *request)
     }
     request->given = positional;
     if (parser.isSet(addressesOption))
-        error = readAddressesFile(parser.value(addressesOption), &request->given);
+        error = readAddressesFile(parser.value(addressesOption), request->maxAddresses, &request->given);
     if (error.isEmpty() && request->given.isEmpty() && request->operation != Request::Operation::Find
         && request->operation != Request::Operation::Restore)
         error = QStringLiteral("no module address");
@@ -193,6 +211,10 @@ QString checkArguments(const QCommandLineParser &parser, Request *request)
         error = checkWriteOptions(parser, request);
     if (error.isEmpty() && parser.isSet(saveOption))
         error = checkFolder(request->folder = parser.value(saveOption));
+    request->replace = parser.isSet(replaceOption);
+    request->force = request->force || parser.isSet(forceOption);
+    if (error.isEmpty() && request->replace && !parser.isSet(saveOption) && !parser.isSet(backupOption))
+        error = QStringLiteral("--replace goes with --save or --backup");
     return error;
 }
 
@@ -215,7 +237,8 @@ bool parseCommandLine(const QStringList &arguments, Request *request, QString *m
     parser.addPositionalArgument(QStringLiteral("addresses"), QStringLiteral("The modules' IPv4 addresses."),
                                  QStringLiteral("ADDRESS..."));
     parser.addOptions({fromOption, setOption, noVerifyOption, dryRunOption, forceOption, backupOption,
-                       saveOption, addressesOption, maxAddressesOption, jsonOption, jobsOption});
+                       saveOption, replaceOption, addressesOption, maxAddressesOption, jsonOption,
+                       jobsOption});
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption versionOption = parser.addVersionOption();
     *exitCode = 2;

@@ -15,7 +15,9 @@ struct Request
     QString folder;      // read --save, write --backup: where each module's file is kept; restore: whence
     bool verify = true;  // a write read back
     bool dryRun = false; // a write only told
-    bool force = false;  // a write even where the module holds the very bytes
+    bool force
+        = false; // a write even where the module holds the very bytes; a restore of a file without settings
+    bool replace = false; // a module's file kept before replaced
     bool json = false;
     // Modules wait on the network, not on this computer: reading 100 at
     // once takes the time of one round, 16 at once seven (bench/run.py).

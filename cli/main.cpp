@@ -10,7 +10,7 @@
 #include <QFile>
 #include <QTextStream>
 
-#include <algorithm>
+#include <memory>
 
 namespace {
 
@@ -32,18 +32,14 @@ void showProgress(int done, int all)
 // The modules the request names: for a restore, those whose files are
 // kept (all, or those named); for find without a subnet, the computer's.
 AddressList modulesOf(const Request &request, const QVector<ModuleAddress::Subnet> &subnets,
-                      QHash<QString, QByteArray> *kept)
+                      const KeptFiles *kept)
 {
     QStringList given = request.given;
     QStringList notes;
-    if (request.operation == Request::Operation::Restore) {
-        *kept = KeptFiles::read(request.folder, &notes);
-        if (given.isEmpty()) {
-            given = kept->keys();
-            std::sort(given.begin(), given.end(), [](const QString &one, const QString &other) {
-                return QHostAddress(one).toIPv4Address() < QHostAddress(other).toIPv4Address();
-            });
-        }
+    if (request.operation == Request::Operation::Restore && given.isEmpty()) {
+        given = kept->addresses(&notes);
+        if (given.isEmpty())
+            return {{}, notes, QStringLiteral("no module's file is kept in %1").arg(request.folder)};
     }
     if (request.operation == Request::Operation::Find && given.isEmpty())
         given = Addresses::ownSubnets();
@@ -71,9 +67,16 @@ int main(int argc, char *argv[])
             tell(message);
         return exitCode;
     }
+    std::unique_ptr<KeptFiles> kept;
+    if (!request.folder.isEmpty()) {
+        kept = std::make_unique<KeptFiles>(request.folder, request.replace);
+        if (const QString error = kept->take(); !error.isEmpty()) {
+            tell(error);
+            return 2; // nothing is sent to any module
+        }
+    }
     const QVector<ModuleAddress::Subnet> subnets = ModuleAddress::localSubnets();
-    QHash<QString, QByteArray> kept;
-    const AddressList modules = modulesOf(request, subnets, &kept);
+    const AddressList modules = modulesOf(request, subnets, kept.get());
     for (const QString &note : modules.notes)
         tell(note);
     if (!modules.error.isEmpty()) {
@@ -90,13 +93,13 @@ int main(int argc, char *argv[])
     output.open(
         1, QIODevice::WriteOnly | QIODevice::Unbuffered); // standard output: a failed write is known at once
     InterruptWatcher interrupts;
-    Batch batch(request, &output);
+    Batch batch(request, &output, kept.get());
     batch.setSubnets(subnets);
     QObject::connect(&interrupts, &InterruptWatcher::interrupted, &batch, &Batch::interrupt);
     QObject::connect(&batch, &Batch::note, &tell);
     if (Platform::isTerminal(stderr))
         QObject::connect(&batch, &Batch::progress, &showProgress);
     QObject::connect(&batch, &Batch::done, &application, &QCoreApplication::exit, Qt::QueuedConnection);
-    batch.start(modules.addresses, kept);
+    batch.start(modules.addresses);
     return QCoreApplication::exec();
 }

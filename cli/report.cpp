@@ -2,10 +2,13 @@
 
 #include "moduleoutcome.h"
 
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QMap>
+
+#include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -25,27 +28,45 @@ QJsonObject settingsObject(const ModuleSettings &settings)
     return object;
 }
 
-QString resultName(const ModuleOutcome &outcome)
+// Each result's words: in JSON's "result", and in the summary, in its order.
+struct Words
 {
-    switch (outcome.result) {
-    case Result::Written:
-    case Result::Sent:
-    case Result::Unverified:
-    case Result::Restored:
-        return QStringLiteral("written");
-    case Result::Unchanged:
-        return QStringLiteral("unchanged");
-    case Result::WouldChange:
-        return QStringLiteral("would change");
-    case Result::Failed:
-        return QStringLiteral("failed");
-    case Result::Read:
-        return QStringLiteral("read");
-    case Result::Found:
-    case Result::NoModule:
+    Result result;
+    const char *json;
+    const char *summary;
+};
+constexpr Words words[] = {
+    {Result::Read, "read", "read"},
+    {Result::Written, "written", "written"},
+    {Result::Sent, "written", "written, not read back"},
+    {Result::Unverified, "written", "written, not verified"},
+    {Result::Unchanged, "unchanged", "unchanged"},
+    {Result::WouldChange, "would change", "would change"},
+    {Result::Restored, "restored", "restored"},
+    {Result::Found, "found", "modules"},
+    {Result::NoModule, "no module", "without a module"},
+    {Result::NotDone, "not done", "not done"},
+    {Result::Failed, "failed", "failed"},
+};
+
+const Words &wordsFor(Result result)
+{
+    return *std::find_if(std::begin(words), std::end(words),
+                         [result](const Words &entry) { return entry.result == result; });
+}
+
+QJsonValue beforeValue(const ModuleOutcome &outcome)
+{
+    switch (outcome.before) {
+    case ModuleOutcome::Before::Settings:
+        return settingsObject(outcome.beforeSettings);
+    case ModuleOutcome::Before::NoSettings:
+        return QJsonObject();
+    case ModuleOutcome::Before::NoFile:
+    case ModuleOutcome::Before::NotRead:
         break;
     }
-    return QStringLiteral("found");
+    return QJsonValue::Null;
 }
 
 QByteArray whatWasDone(const ModuleOutcome &outcome)
@@ -54,6 +75,8 @@ QByteArray whatWasDone(const ModuleOutcome &outcome)
     switch (outcome.result) {
     case Result::Failed:
         return " error: " + Report::oneLine(outcome.error).toUtf8();
+    case Result::NotDone:
+        return " error: not done: interrupted";
     case Result::Written:
         return " written: " + changes;
     case Result::Sent:
@@ -133,16 +156,19 @@ QByteArray jsonLine(const ModuleOutcome &outcome)
     QJsonObject object = outcome.hasSettings() ? settingsObject(outcome.settings) : QJsonObject();
     object.insert(QStringLiteral("address"), outcome.address);
     object.insert(QStringLiteral("ok"), outcome.ok());
-    if (!outcome.ok())
+    object.insert(QStringLiteral("result"), QLatin1String(wordsFor(outcome.result).json));
+    if (outcome.result == Result::Failed)
         object.insert(QStringLiteral("error"), outcome.error);
+    if (outcome.result == Result::NotDone)
+        object.insert(QStringLiteral("error"), QStringLiteral("not done: interrupted"));
     if (outcome.result == Result::Unverified || outcome.result == Result::Sent)
         object.insert(QStringLiteral("verified"), false);
-    if (outcome.hasBefore()) {
-        object.insert(QStringLiteral("result"), resultName(outcome));
+    if (outcome.before != ModuleOutcome::Before::NotRead)
+        object.insert(QStringLiteral("before"), beforeValue(outcome));
+    if (outcome.hasChanges())
         object.insert(QStringLiteral("changes"), changes(outcome));
-        if (outcome.before == ModuleOutcome::Before::Settings)
-            object.insert(QStringLiteral("before"), settingsObject(outcome.beforeSettings));
-    }
+    if (outcome.result == Result::Restored)
+        object.insert(QStringLiteral("bytes"), outcome.restoredSize);
     if (!outcome.warnings.isEmpty())
         object.insert(QStringLiteral("warnings"), QJsonArray::fromStringList(outcome.warnings));
     // Outside JSON's strings all is ASCII: each other character is in one.
@@ -155,22 +181,20 @@ QByteArray jsonLine(const ModuleOutcome &outcome)
 
 QString summary(const QVector<ModuleOutcome> &outcomes)
 {
-    QMap<int, int> counts; // by result, in the enumeration's order
+    QHash<int, int> counts;
     QStringList failed;
     for (const ModuleOutcome &outcome : outcomes) {
         ++counts[int(outcome.result)];
-        if (!outcome.ok())
+        if (outcome.result == Result::Failed)
             failed << oneLine(outcome.address);
     }
-    static const char *const names[] = {
-        "failed",       "read",     "written", "written, not read back", "written, not verified", "unchanged",
-        "would change", "restored", "modules", "without a module"};
     QStringList parts;
-    for (auto count = counts.cbegin(); count != counts.cend(); ++count) {
-        const bool oneModule = count.key() == int(Result::Found) && count.value() == 1;
-        if (count.key() != int(Result::Failed))
-            parts
-                << QStringLiteral("%1 %2").arg(count.value()).arg(oneModule ? "module" : names[count.key()]);
+    for (const Words &entry : words) {
+        const int count = counts.value(int(entry.result));
+        if (count == 0 || entry.result == Result::Failed)
+            continue;
+        const bool oneModule = entry.result == Result::Found && count == 1;
+        parts << QStringLiteral("%1 %2").arg(count).arg(oneModule ? "module" : entry.summary);
     }
     if (!failed.isEmpty())
         parts << QStringLiteral("%1 failed: %2")

@@ -83,6 +83,11 @@ QString decimalForm(const QString &typed)
     return isWellFormed(typed) ? decimalAddress(typed) : QString();
 }
 
+bool ascending(const QString &one, const QString &other)
+{
+    return QHostAddress(one).toIPv4Address() < QHostAddress(other).toIPv4Address();
+}
+
 QVector<Subnet> localSubnets()
 {
     QVector<Subnet> subnets;

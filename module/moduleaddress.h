@@ -21,6 +21,9 @@ bool isWellFormed(const QString &text);
 // the same; an empty text when it is not well formed.
 QString decimalForm(const QString &typed);
 
+// The order of addresses in decimal form, number by number: .2 before .10.
+bool ascending(const QString &one, const QString &other);
+
 // One address entry of one of the computer's interfaces.
 struct Subnet
 {

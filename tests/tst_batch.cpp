@@ -12,7 +12,7 @@ namespace {
 const QByteArray defaultsLine
     = "arm=3 blighlvl=80 blightout=120 backlightmenu=0 simulmenu=0 timemenu=0 networkmenu=0";
 const QByteArray jsonDefaults = R"("arm":3,"backlightmenu":0,"blighlvl":80,"blightout":120,"networkmenu":0,)"
-                                R"("ok":true,"simulmenu":0,"timemenu":0)";
+                                R"("ok":true,"result":"read","simulmenu":0,"timemenu":0)";
 const QByteArray armOne = "arm=1\n"; // what a module holds before a write
 } // namespace
 
@@ -31,9 +31,10 @@ private slots:
     void writing_data();
     void writing();
     void keptBeforeAnyWrite();
+    void restore_data();
     void restore();
+    void keptAddresses();
     void aMixOfModules();
-    void beyondAscii();
     void refusedAddressesInConstantStack();
     void atMostJobsAtOnce();
 
@@ -45,8 +46,7 @@ private:
         int exitCode = -1;
     };
     // Runs the batch on these modules to its end.
-    static Result run(const Request &request, const QStringList &modules,
-                      const QHash<QString, QByteArray> &kept = {},
+    static Result run(const Request &request, const QStringList &modules, const KeptFiles *kept = nullptr,
                       const QVector<ModuleAddress::Subnet> *subnets = nullptr);
     static Request writeRequest(const QStringList &options = {});
 
@@ -59,21 +59,20 @@ void tst_Batch::initTestCase()
         QSKIP("needs a network namespace of its own with only loopback: run it through ctest");
 }
 
-tst_Batch::Result tst_Batch::run(const Request &request, const QStringList &modules,
-                                 const QHash<QString, QByteArray> &kept,
+tst_Batch::Result tst_Batch::run(const Request &request, const QStringList &modules, const KeptFiles *kept,
                                  const QVector<ModuleAddress::Subnet> *subnets)
 {
     QBuffer output;
     output.open(QIODevice::WriteOnly);
     Result result;
-    Batch batch(request, &output);
+    Batch batch(request, &output, kept);
     if (subnets)
         batch.setSubnets(*subnets);
     if (request.operation != Request::Operation::Find)
         batch.setTimeLimits({2, 4, 2});
     connect(&batch, &Batch::note, [&](const QString &note) { result.notes << note; });
     connect(&batch, &Batch::done, [&](int exitCode) { result.exitCode = exitCode; });
-    batch.start(modules, kept);
+    batch.start(modules);
     if (result.exitCode < 0)
         QSignalSpy(&batch, &Batch::done).wait(20000);
     result.lines = output.data();
@@ -118,17 +117,6 @@ void tst_Batch::reading_data()
                "127.0.0.1 warning: blighlvl=abc is not a number: read as 80\n"
                "127.0.0.1 warning: blightout=9999 is out of range 0 to 600: read as 600\n")
         << 0;
-    QTest::newRow("values not taken, JSON")
-        << QByteArray("arm=7\n") << true
-        << QByteArray(R"({"address":"127.0.0.1",)" + jsonDefaults
-                      + R"(,"warnings":["arm=7 is not one of 0 to 3: read as 3"]})" + "\n")
-        << 0;
-    QTest::newRow("empty, JSON")
-        << QByteArray("") << true
-        << QByteArray(R"x({"address":"127.0.0.1","error":"The module's file holds none of )x"
-                      R"x(the settings (0 bytes)","ok":false})x"
-                      "\n")
-        << 1;
 }
 
 // Read with --save: the file kept, byte for byte, whatever it holds.
@@ -143,15 +131,14 @@ void tst_Batch::reading()
     QVERIFY(module.startPyftpdlib("127.0.0.1"));
     Request request;
     request.json = json;
-    request.folder = folder.filePath(QTest::currentDataTag());
-    QVERIFY(QDir().mkpath(request.folder));
-    const Result result = run(request, {"127.0.0.1"});
+    const QTemporaryDir folder;
+    const KeptFiles kept(folder.path());
+    const Result result = run(request, {"127.0.0.1"}, &kept);
     QCOMPARE(result.lines, lines);
     QCOMPARE(result.exitCode, exitCode);
-    QFile kept(QDir(request.folder).filePath("127.0.0.1.vtpx_domo"));
-    QCOMPARE(kept.exists(), exitCode == 0);
-    if (exitCode == 0 && kept.open(QIODevice::ReadOnly))
-        QCOMPARE(kept.readAll(), file);
+    QFile keptFile(kept.path("127.0.0.1"));
+    QVERIFY(keptFile.open(QIODevice::ReadOnly));
+    QCOMPARE(keptFile.readAll(), file);
 }
 
 // held: what the module holds first (null: no file); module: the scripted
@@ -163,45 +150,23 @@ void tst_Batch::writing_data()
     QTest::addColumn<QStringList>("module");
     QTest::addColumn<QByteArray>("held");
     QTest::addColumn<QByteArray>("text");
-    QTest::addColumn<QByteArray>("json");
     QTest::addColumn<bool>("stor");
     const auto row = [](const char *name, const QStringList &options, const QStringList &module,
-                        const QByteArray &held, const QByteArray &text, const QByteArray &json, bool stor) {
-        QTest::newRow(name) << options << module << held << text << json << stor;
-    };
-    const QByteArray armOneBefore = R"("before":{"arm":1,"backlightmenu":0,"blighlvl":80,"blightout":120,)"
-                                    R"("networkmenu":0,"simulmenu":0,"timemenu":0})";
-    row("written and read back", {}, {}, armOne, "127.0.0.1 written: arm 1->3",
-        R"({"address":"127.0.0.1","arm":3,"backlightmenu":0,)" + armOneBefore
-            + R"(,"blighlvl":80,"blightout":120,"changes":"arm 1->3","networkmenu":0,"ok":true,"result":"written",)"
-              R"("simulmenu":0,"timemenu":0})",
-        true);
-    row("not read back", {"--no-verify"}, {}, armOne, "127.0.0.1 written, not read back: arm 1->3",
-        R"({"address":"127.0.0.1",)" + armOneBefore
-            + R"(,"changes":"arm 1->3","ok":true,"result":"written","verified":false})",
-        true);
-    row("the very bytes already", {}, {}, ParameterFile::generate({}), "127.0.0.1 unchanged",
-        R"({"address":"127.0.0.1","arm":3,"backlightmenu":0,"before":{"arm":3,"backlightmenu":0,"blighlvl":80,)"
-        R"("blightout":120,"networkmenu":0,"simulmenu":0,"timemenu":0},"blighlvl":80,"blightout":120,"changes":"",)"
-        R"("networkmenu":0,"ok":true,"result":"unchanged","simulmenu":0,"timemenu":0})",
-        false);
+                        const QByteArray &held, const QByteArray &text,
+                        bool stor) { QTest::newRow(name) << options << module << held << text << stor; };
+    row("written and read back", {}, {}, armOne, "127.0.0.1 written: arm 1->3", true);
+    row("not read back", {"--no-verify"}, {}, armOne, "127.0.0.1 written, not read back: arm 1->3", true);
+    row("the very bytes already", {}, {}, ParameterFile::generate({}), "127.0.0.1 unchanged", false);
     row("the very bytes, --force", {"--force"}, {}, ParameterFile::generate({}),
-        "127.0.0.1 written: the same settings, the file in full", "", true);
-    row("a dry run", {"--dry-run"}, {}, armOne, "127.0.0.1 would change: arm 1->3", "", false);
-    row("no file", {}, {}, QByteArray(), "127.0.0.1 written: it had no file", "", true);
+        "127.0.0.1 written: the same settings, the file in full", true);
+    row("a dry run", {"--dry-run"}, {}, armOne, "127.0.0.1 would change: arm 1->3", false);
+    row("no file", {}, {}, QByteArray(), "127.0.0.1 written: it had no file", true);
     row("a file without settings", {}, {}, "<html>",
-        "127.0.0.1 written: its file held none of the settings (6 bytes)", "", true);
+        "127.0.0.1 written: its file held none of the settings (6 bytes)", true);
     row("keeps other bytes", {}, {"--alter"}, armOne,
-        "127.0.0.1 error: The module kept other content than was written",
-        R"({"address":"127.0.0.1","error":"The module kept other content than was written","ok":false})",
-        true);
+        "127.0.0.1 error: The module kept other content than was written", true);
     row("cannot be read", {}, {"--size-reply", "502 No.", "--data-bytes", "2", "--data-end", "reset"}, armOne,
-        "127.0.0.1 error: Reading it before the write: The module broke off the transfer after 2 bytes", "",
-        false);
-    row("a server's words", {}, {"--login-reply", R"(530 "No" \\ {})"}, armOne,
-        R"(127.0.0.1 error: Reading it before the write: The module refused the login: 530 "No" \\ {})",
-        R"({"address":"127.0.0.1","error":"Reading it before the write: The module refused the login: )"
-        R"(530 \"No\" \\\\ {}","ok":false})",
+        "127.0.0.1 error: Reading it before the write: The module broke off the transfer after 2 bytes",
         false);
 }
 
@@ -211,23 +176,16 @@ void tst_Batch::writing()
     QFETCH(QStringList, module);
     QFETCH(QByteArray, held);
     QFETCH(QByteArray, text);
-    QFETCH(QByteArray, json);
     QFETCH(bool, stor);
-    for (const bool asJson : {false, true}) {
-        if (asJson && json.isEmpty())
-            continue;
-        FtpServerProcess server;
-        held.isNull() ? server.removeFile() : server.setFile(held);
-        QVERIFY(module.isEmpty() ? server.startPyftpdlib("127.0.0.1")
-                                 : server.startScripted("127.0.0.1", module));
-        Request request = writeRequest(options);
-        request.json = asJson;
-        const Result result = run(request, {"127.0.0.1"});
-        QCOMPARE(result.lines, (asJson ? json : text) + '\n');
-        QCOMPARE(server.commands().contains("STOR"), stor);
-        if (!stor && !held.isNull())
-            QCOMPARE(server.file(), held);
-    }
+    FtpServerProcess server;
+    held.isNull() ? server.removeFile() : server.setFile(held);
+    QVERIFY(module.isEmpty() ? server.startPyftpdlib("127.0.0.1")
+                             : server.startScripted("127.0.0.1", module));
+    const Result result = run(writeRequest(options), {"127.0.0.1"});
+    QCOMPARE(result.lines, text + '\n');
+    QCOMPARE(server.commands().contains("STOR"), stor);
+    if (!stor && !held.isNull())
+        QCOMPARE(server.file(), held);
 }
 
 // Every module read and kept before any is written: while the slow one is
@@ -245,7 +203,8 @@ void tst_Batch::keptBeforeAnyWrite()
     QVERIFY(QDir().mkpath(request.folder));
     QBuffer output;
     output.open(QIODevice::WriteOnly);
-    Batch batch(request, &output);
+    const KeptFiles kept(request.folder);
+    Batch batch(request, &output, &kept);
     QSignalSpy done(&batch, &Batch::done);
     batch.start({"127.0.0.1", "127.0.0.2"});
     QTRY_VERIFY_WITH_TIMEOUT(slow.commands().contains("RETR"), 10000);
@@ -261,34 +220,89 @@ void tst_Batch::keptBeforeAnyWrite()
     QCOMPARE(slow.file(), ParameterFile::generate({}));
 }
 
-// Each kept file back, byte for byte as kept (keys and comments the tool
-// would not write included), and read back; a file of no module's name
-// passed over with a note.
+// A kept file goes back byte for byte as kept (keys and comments the tool
+// would not write included), and is read back; only what a read would
+// take as a module's file is sent, unless forced, and only a regular file
+// of the folder's own. kind: "file", "link" (to a file outside that holds
+// the contents), "dangling link", "FIFO", "link to a FIFO", "folder",
+// "none".
+void tst_Batch::restore_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QByteArray>("contents");
+    QTest::addColumn<bool>("force");
+    QTest::addColumn<QString>("line"); // KEPT: the kept file's path
+    const QByteArray kept = "# kept\n[global]\narm=1\nvolume=3\r\n";
+    const auto row
+        = [](const char *name, const char *kind, const QByteArray &contents, bool force, const char *line) {
+              QTest::newRow(name) << QString(kind) << contents << force << line;
+          };
+    row("a module's file", "file", kept, false, "restored (32 bytes)");
+    row("cut short", "file", kept.left(10), false,
+        "error: Its kept file holds none of the settings (10 bytes): not sent (--force sends it)");
+    row("empty", "file", "", false,
+        "error: Its kept file holds none of the settings (0 bytes): not sent (--force sends it)");
+    row("no settings, forced", "file", "hello", true, "restored (5 bytes)");
+    row("larger than a parameter file", "file", QByteArray(65537, '#'), true,
+        "error: KEPT: larger than 65536 bytes");
+    row("not kept", "none", kept, false, "error: no file of it kept in FOLDER");
+#ifndef Q_OS_WIN // links and FIFOs as a POSIX system has them
+    row("a link", "link", kept, true, "error: KEPT: a symbolic link, not a regular file");
+    row("a dangling link", "dangling link", kept, true, "error: KEPT: a symbolic link, not a regular file");
+    row("a FIFO", "FIFO", kept, true, "error: KEPT: a FIFO, not a regular file");
+    row("a link to a FIFO", "link to a FIFO", kept, true, "error: KEPT: a symbolic link, not a regular file");
+#endif
+    row("a folder", "folder", kept, true, "error: KEPT: a folder, not a regular file");
+}
+
 void tst_Batch::restore()
 {
-    const QByteArray kept = "# kept\n[global]\narm=1\nvolume=3\n";
-    const QString from = folder.filePath("kept");
-    QVERIFY(QDir().mkpath(from));
-    for (const auto &[name, contents] :
-         {std::pair {"127.0.0.1.vtpx_domo", kept}, {"127.0.0.2.vtpx_domo", kept}, {"notes.txt", "x"}}) {
-        QFile file(QDir(from).filePath(name));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size());
-    }
+    QFETCH(QString, kind);
+    QFETCH(QByteArray, contents);
+    QFETCH(bool, force);
+    QFETCH(QString, line);
+    const QTemporaryDir from;
+    const QString path = QDir(from.path()).filePath("127.0.0.1.vtpx_domo");
+    const QString outside = QDir(from.path()).filePath(".outside");
+    QFile file(kind.contains("link") ? outside : path);
+    if (kind.contains("FIFO"))
+        QCOMPARE(QProcess::execute("mkfifo", {file.fileName()}), 0);
+    else if (kind == "folder")
+        QVERIFY(QDir().mkpath(path));
+    else if (kind != "none" && kind != "dangling link")
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size() && file.flush());
+    if (kind.contains("link"))
+        QVERIFY(QFile::link(outside, path));
     FtpServerProcess module;
     QVERIFY(module.startPyftpdlib("127.0.0.1"));
-    QStringList notes;
-    const QHash<QString, QByteArray> files = KeptFiles::read(from, &notes);
-    QCOMPARE(notes, QStringList(QDir(from).filePath("notes.txt") + ": not a module's kept file, left out"));
+    const QByteArray before = module.file();
     Request request;
     request.operation = Request::Operation::Restore;
-    request.folder = from;
-    const Result result = run(request, {"127.0.0.1", "127.0.0.3"}, files);
-    QCOMPARE(result.lines,
-             QByteArray("127.0.0.3 error: no file of it kept in " + from.toUtf8()
-                        + "\n"
-                          "127.0.0.1 restored (31 bytes)\n"));
-    QCOMPARE(module.file(), kept);
-    QCOMPARE(result.exitCode, 1);
+    request.force = force;
+    const KeptFiles files(from.path());
+    const Result result = run(request, {"127.0.0.1"}, &files);
+    line.replace("KEPT", path).replace("FOLDER", from.path());
+    QCOMPARE(result.lines, "127.0.0.1 " + line.toUtf8() + '\n');
+    const bool sent = line.startsWith("restored");
+    QCOMPARE(module.file(), sent ? contents : before);
+    QCOMPARE(module.commands().contains("STOR"), sent);
+    QCOMPARE(result.exitCode, sent ? 0 : 1);
+}
+
+// The modules of a folder: each kept file, in the order of addresses; any
+// other name there, a note.
+void tst_Batch::keptAddresses()
+{
+    const QTemporaryDir from;
+    for (const char *name :
+         {"127.0.0.10.vtpx_domo", "127.0.0.9.vtpx_domo", "notes.txt", "127.0.0.010.vtpx_domo"})
+        QVERIFY(QFile(QDir(from.path()).filePath(name)).open(QIODevice::WriteOnly));
+    QStringList notes;
+    QCOMPARE(KeptFiles(from.path()).addresses(&notes), QStringList({"127.0.0.9", "127.0.0.10"}));
+    QCOMPARE(notes,
+             QStringList({QDir(from.path()).filePath("127.0.0.010.vtpx_domo")
+                              + ": not a module's kept file, left out",
+                          QDir(from.path()).filePath("notes.txt") + ": not a module's kept file, left out"}));
 }
 
 // A good module, one refusing the login, a silent one and an address off
@@ -315,22 +329,6 @@ void tst_Batch::aMixOfModules()
     QCOMPARE(result.exitCode, 1);
 }
 
-// Every line ASCII, whatever was given: the same on any console.
-void tst_Batch::beyondAscii()
-{
-    Request request;
-    const QString address = QString::fromUtf8("192.168.\xc3\xb1.1");
-    QCOMPARE(
-        run(request, {address}).lines,
-        QByteArray("192.168.\\u00f1.1 error: not an IPv4 address of four decimal numbers from 0 to 255\n"));
-    request.json = true;
-    QCOMPARE(
-        run(request, {address}).lines,
-        QByteArray(R"({"address":"192.168.\u00f1.1","error":"not an IPv4 address of four decimal numbers )"
-                   R"(from 0 to 255","ok":false})"
-                   "\n"));
-}
-
 // Refused at once, each address makes room for the next: in a loop, on a
 // thread with a small stack, not in a recursion as deep as the list.
 void tst_Batch::refusedAddressesInConstantStack()
@@ -343,7 +341,7 @@ void tst_Batch::refusedAddressesInConstantStack()
                         : QString("172.%1.%2.%3").arg(16 + i / 65536).arg(i / 256 % 256).arg(i % 256));
     const QVector<ModuleAddress::Subnet> lan {{QHostAddress("10.0.0.0"), 8}};
     Result result;
-    QThread *thread = QThread::create([&] { result = run({}, modules, {}, &lan); });
+    QThread *thread = QThread::create([&] { result = run({}, modules, nullptr, &lan); });
     thread->setStackSize(256 * 1024);
     thread->start();
     QVERIFY(thread->wait(120000));

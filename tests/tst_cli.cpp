@@ -4,6 +4,8 @@
 
 #include <QtTest>
 
+#include <QScopeGuard>
+
 #include <csignal>
 #include <memory>
 
@@ -37,6 +39,9 @@ private slots:
     void outputErrors();
     void openFiles();
     void findOnALan();
+    void keepingRefused_data();
+    void keepingRefused();
+    void firstBackupStays();
 
 private:
     // Runs the tool to its end: its lines and its exit code.
@@ -50,10 +55,24 @@ private:
     // "CLOSED": its output's reader is gone.
     static Run run(const QStringList &arguments, const QStringList &wrapper = {});
     FtpServerProcess *startModule(int number, const QStringList &options = {});
+    QByteArray firstFile(int number) const
+    {
+        return ParameterFile::generate(settingsOf(firstStates[number - 1]));
+    }
+    // A folder on a file system of 16 KiB of the test's own, holding these
+    // files, full but for the lock of a run.
+    QString fullFolder(const QHash<QString, QByteArray> &files);
     QByteArray fileWritten() const { return ParameterFile::generate(settingsOf("arm=0")); }
+
+    static QByteArray readAll(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
 
     std::vector<std::unique_ptr<FtpServerProcess>> servers;
     QTemporaryDir files;
+    int mounts = 0;
 };
 
 void tst_Cli::initTestCase()
@@ -208,7 +227,7 @@ void tst_Cli::interrupt()
     const QString errors = tool.readAllStandardError();
     static const QRegularExpression told(
         "^qvtpx0xtweaker-cli: interrupted: letting 4 writes already on their way finish, at most [0-9]+ s\\n"
-        "qvtpx0xtweaker-cli: 5 modules: 4 written, not verified, 1 failed: 127.0.0.5\\n$");
+        "qvtpx0xtweaker-cli: 5 modules: 4 written, not verified, 1 not done\\n$");
     QVERIFY2(told.match(errors).hasMatch(), qPrintable(errors));
     for (int number = 1; number <= 4; ++number)
         QCOMPARE(servers[number - 1]->file(), fileWritten());
@@ -337,6 +356,128 @@ void tst_Cli::findOnALan()
     QCOMPARE(read.readAllStandardOutput(),
              QByteArray("192.0.2.10 arm=1 blighlvl=80 blightout=120 backlightmenu=0 "
                         "simulmenu=0 timemenu=0 networkmenu=0\n"));
+}
+
+QString tst_Cli::fullFolder(const QHash<QString, QByteArray> &files)
+{
+#ifndef Q_OS_WIN // under Wine, windows-test.sh runs the suite in a mount namespace of its own
+    if (QFile::symLinkTarget("/proc/self/ns/mnt") == QFile::symLinkTarget("/proc/1/ns/mnt"))
+        return QString(); // a mount here would be the machine's
+#endif
+    const QString folder = QDir(this->files.path()).filePath(QString("full-%1").arg(++mounts));
+    if (!QDir().mkpath(folder)
+        || LinuxSide::run({"mount", "-t", "tmpfs", "-o", "size=16k", "qvtpx-full", LinuxSide::path(folder)})
+            != 0)
+        return QString();
+    for (auto file = files.cbegin(); file != files.cend(); ++file) {
+        QFile kept(QDir(folder).filePath(file.key()));
+        if (!kept.open(QIODevice::WriteOnly) || kept.write(*file) != file->size() || !kept.flush())
+            return QString();
+    }
+    // Room for the lock of one run, and no more.
+    LinuxSide::run({"sh", "-c", "cat /dev/zero >\"$0\"/.filler 2>/dev/null; truncate -s -4096 \"$0\"/.filler",
+                    LinuxSide::path(folder)});
+    return folder;
+}
+
+// A module whose file cannot be kept whole, or only through a link, is
+// not written, and its line says why; what was kept before stays whole,
+// the link's target as it was. Nothing empty is restored afterwards.
+void tst_Cli::keepingRefused_data()
+{
+    QTest::addColumn<QString>("folder"); // "full", "full, an older file", "a link"
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("line");     // KEPT: the kept file's path
+    QTest::addColumn<QByteArray>("restored"); // restore's line for the module
+    const QByteArray noSpace = "127.0.0.1 error: Its file could not be kept: KEPT: No space left on device";
+    QTest::newRow("write --backup, a full disk")
+        << "full" << QStringList {"write", "--backup", "FOLDER", "--set", "arm=0", "127.0.0.1"} << noSpace
+        << QByteArray("127.0.0.1 error: no file of it kept in FOLDER");
+    QTest::newRow("read --save --replace, a full disk")
+        << "full, an older file" << QStringList {"read", "--save", "FOLDER", "--replace", "127.0.0.1"}
+        << noSpace << QByteArray("127.0.0.1 restored (56 bytes)");
+#ifndef Q_OS_WIN // a link as a POSIX system has it
+    QTest::newRow("write --backup, a link under the file's name")
+        << "a link" << QStringList {"write", "--backup", "FOLDER", "--set", "arm=0", "127.0.0.1"}
+        << QByteArray(
+               "127.0.0.1 error: Its file could not be kept: KEPT: a symbolic link, not a regular file")
+        << QByteArray("127.0.0.1 error: KEPT: a symbolic link, not a regular file");
+#endif
+}
+
+void tst_Cli::keepingRefused()
+{
+    QFETCH(QString, folder);
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, line);
+    QFETCH(QByteArray, restored);
+    const QByteArray older = ParameterFile::generate(settingsOf("arm=2")).left(55) + "\n";
+    const QString outside = files.filePath("outside");
+    QString path = files.filePath("linked");
+    if (folder == "a link") {
+        QVERIFY(QDir().mkpath(path) && QFile::link(outside, QDir(path).filePath("127.0.0.1.vtpx_domo")));
+    } else {
+        path = fullFolder(folder == "full" ? QHash<QString, QByteArray>()
+                                           : QHash<QString, QByteArray> {{"127.0.0.1.vtpx_domo", older}});
+        if (path.isEmpty())
+            QSKIP("no file system of the test's own can be mounted here (a mount namespace, tmpfs)");
+    }
+    const auto unmount = qScopeGuard([&] { LinuxSide::run({"umount", LinuxSide::path(path)}); });
+    const QString kept = QDir(path).filePath("127.0.0.1.vtpx_domo");
+    const auto placed = [&](QByteArray text) {
+        return text.replace("KEPT", kept.toUtf8()).replace("FOLDER", path.toUtf8());
+    };
+
+    const Run result = run(arguments.replaceInStrings("FOLDER", path));
+    QCOMPARE(result.lines, QList<QByteArray>({placed(line)}));
+    QCOMPARE(result.exitCode, 1);
+    QVERIFY(!servers[0]->commands().contains("STOR"));
+    QCOMPARE(QFileInfo(kept).isSymLink(), folder == "a link");
+    QCOMPARE(QFileInfo::exists(kept), folder == "full, an older file");
+    if (QFileInfo::exists(kept))
+        QCOMPARE(readAll(kept), older);
+    QVERIFY(!QFileInfo::exists(outside));
+
+    const Run restore = run({"restore", path, "127.0.0.1"});
+    QCOMPARE(restore.lines, QList<QByteArray>({placed(restored)}));
+    QCOMPARE(servers[0]->file(), restored.contains("restored") ? older : firstFile(1));
+}
+
+// The first backup of a building stays: a second run at once is refused
+// the folder, a run after it keeps nothing over it, and a restore puts
+// back what the modules held first.
+void tst_Cli::firstBackupStays()
+{
+    for (int number = 1; number <= 2; ++number)
+        QVERIFY(startModule(number, {"--reply-delay", "0.2"}));
+    const QString before = files.filePath("before");
+    const QStringList write {"write", "--backup", before, "--set", "arm=0", "127.0.0.1-2"};
+    QProcess first;
+    first.start(QVTPX_CLI, write);
+    QTRY_VERIFY_WITH_TIMEOUT(servers[0]->commands().contains("RETR"), 10000);
+    const Run second = run(write);
+    QCOMPARE(second.exitCode, 2);
+    static const QRegularExpression inUse("^qvtpx0xtweaker-cli: .*/before is in use by another run "
+                                          "\\(process [0-9]+ on .*\\): try again once it has ended\n$");
+    QVERIFY2(inUse.match(second.errors).hasMatch(), second.errors.constData());
+    QVERIFY(first.waitForFinished(20000));
+    QCOMPARE(first.exitCode(), 0);
+    QCOMPARE(servers[0]->commands().count("STOR"), 1);
+
+    const Run after = run({"write", "--backup", before, "--set", "arm=2", "127.0.0.1-2"});
+    QCOMPARE(after.exitCode, 0);
+    QList<QByteArray> notes = after.errors.split('\n');
+    std::sort(notes.begin(), notes.end());
+    const QByteArray kept = "qvtpx0xtweaker-cli: " + QFile::encodeName(before)
+        + "/127.0.0.%1.vtpx_domo: kept "
+          "before: left as it was";
+    QCOMPARE(notes,
+             QList<QByteArray>({"", QByteArray(kept).replace("%1", "1"), QByteArray(kept).replace("%1", "2"),
+                                "qvtpx0xtweaker-cli: 2 modules: 2 written"}));
+    const Run restore = run({"restore", before});
+    QCOMPARE(restore.exitCode, 0);
+    for (int number = 1; number <= 2; ++number)
+        QCOMPARE(servers[number - 1]->file(), firstFile(number));
 }
 
 QTEST_GUILESS_MAIN(tst_Cli)

@@ -24,7 +24,7 @@ private slots:
 
 private:
     // "FROM" in the arguments and the message: a file holding fromFile;
-    // "FIFO": a named pipe; "FOLDER": a folder, made.
+    // "PIPE": a named pipe, "PIPELINK" a link to it; "FOLDER": a folder, made.
     QStringList withFiles(QStringList arguments, const QByteArray &fromFile, QString *message = nullptr);
 
     QTemporaryDir files;
@@ -39,6 +39,7 @@ void tst_CommandLine::initTestCase()
     QVERIFY(QDir(files.path()).mkdir("fifo")); // no FIFOs here: a folder is no regular file either
 #else
     QVERIFY(mkfifo(QFile::encodeName(files.filePath("fifo")).constData(), 0600) == 0);
+    QVERIFY(QFile::link(files.filePath("fifo"), files.filePath("fifolink")));
 #endif
 }
 
@@ -48,7 +49,8 @@ QStringList tst_CommandLine::withFiles(QStringList arguments, const QByteArray &
     if (!fromFile.isNull() && file.open(QIODevice::WriteOnly))
         file.write(fromFile);
     for (const auto &[placeholder, path] : {std::pair {"FROM", file.fileName()},
-                                            {"FIFO", files.filePath("fifo")},
+                                            {"PIPELINK", files.filePath("fifolink")},
+                                            {"PIPE", files.filePath("fifo")},
                                             {"FOLDER", files.filePath("kept")}}) {
         arguments.replaceInStrings(placeholder, path);
         if (message)
@@ -85,8 +87,8 @@ void tst_CommandLine::request_data()
         {"read", "192.0.2.10-20", "--addresses", "FROM", "192.0.2.0/24"}, "read",
         {"192.0.2.10-20", "192.0.2.0/24", "192.0.2.30", "192.0.2.40-41"}, {}, 256, defaults, "",
         "192.0.2.30 # by the door\n\n192.0.2.40-41\n");
-    row("read and keep", {"read", "--save", "FOLDER", "192.0.2.10"}, "read", {"192.0.2.10"}, {}, 256,
-        defaults, "FOLDER");
+    row("read and keep anew", {"read", "--save", "FOLDER", "--replace", "192.0.2.10"}, "read", {"192.0.2.10"},
+        {"replace"}, 256, defaults, "FOLDER");
     row("write the defaults", {"write", "192.0.2.10"}, "write", {"192.0.2.10"});
     row("write, each --set in order",
         {"write", "-s", "arm=1", "--set", "blighlvl=55", "--set", "arm=0", "--no-verify", "192.0.2.10"},
@@ -96,11 +98,11 @@ void tst_CommandLine::request_data()
         256, "arm=1 blighlvl=55 timemenu=1", "", "[global]\n# a comment\narm=1\nblighlvl=20\ntimemenu=1\n");
     row("write, kept before", {"write", "--backup", "FOLDER", "--force", "192.0.2.10"}, "write",
         {"192.0.2.10"}, {"force"}, 256, defaults, "FOLDER");
-    row("a dry run", {"write", "--dry-run", "--set", "arm=1", "192.0.2.10"}, "write", {"192.0.2.10"},
-        {"dry-run"}, 256, "arm=1");
+    row("a dry run, kept", {"write", "--dry-run", "--backup", "FOLDER", "--set", "arm=1", "192.0.2.10"},
+        "write", {"192.0.2.10"}, {"dry-run"}, 256, "arm=1", "FOLDER");
     row("restore all", {"restore", "FOLDER"}, "restore", {}, {}, 256, defaults, "FOLDER");
-    row("restore some", {"restore", "FOLDER", "192.0.2.10"}, "restore", {"192.0.2.10"}, {}, 256, defaults,
-        "FOLDER");
+    row("restore some, forced", {"restore", "--force", "FOLDER", "192.0.2.10"}, "restore", {"192.0.2.10"},
+        {"force"}, 256, defaults, "FOLDER");
     row("find on the computer's subnets", {"find"}, "find", {}, {}, 256);
     row("find on a subnet", {"--json", "find", "192.0.2.0/24"}, "find", {"192.0.2.0/24"}, {"json"}, 256);
 }
@@ -128,6 +130,7 @@ void tst_CommandLine::request()
     QCOMPARE(request.dryRun, switches.contains("dry-run"));
     QCOMPARE(request.force, switches.contains("force"));
     QCOMPARE(request.json, switches.contains("json"));
+    QCOMPARE(request.replace, switches.contains("replace"));
     QCOMPARE(request.folder, folder);
     QCOMPARE(request.jobs, jobs);
     QCOMPARE(request.maxAddresses, 4096);
@@ -156,13 +159,30 @@ void tst_CommandLine::mistake_data()
         "FROM, line 2: unknown setting \"x\"", "arm=1\nx=2\n");
     row("value out of range in the file", {"write", "--from", "FROM", "192.0.2.10"},
         "FROM, line 1: blightout must be a whole number from 0 to 600, not \"601\"", "blightout=601\n");
-    row("a file over 64 KiB", {"write", "--from", "FROM", "192.0.2.10"}, "FROM is larger than 65536 bytes",
-        QByteArray(65537, '#'));
+    row("a file over 64 KiB", {"write", "--from", "FROM", "192.0.2.10"},
+        "cannot read FROM: larger than 65536 bytes", QByteArray(65537, '#'));
     row("unreadable file", {"write", "--from", "/nonexistent/settings", "192.0.2.10"},
         "cannot read /nonexistent/settings: "); // the system's words follow
-    row("a FIFO for --from", {"write", "--from", "FIFO", "192.0.2.10"}, "FIFO is not a regular file");
-    row("a folder for --from", {"write", "--from", QDir::tempPath(), "192.0.2.10"},
-        QDir::tempPath() + " is not a regular file");
+#ifndef Q_OS_WIN
+    row("a FIFO for --from", {"write", "--from", "PIPE", "192.0.2.10"},
+        "cannot read PIPE: a FIFO, not a regular file");
+    row("a link to a FIFO for --addresses", {"read", "--addresses", "PIPELINK"},
+        "cannot read the addresses in PIPELINK: a FIFO, not a regular file");
+    row("a device for --addresses", {"read", "--addresses", "/dev/zero"},
+        "cannot read the addresses in /dev/zero: a device, not a regular file");
+#endif
+    row("a folder for --from", {"write", "--from", "FOLDER", "192.0.2.10"},
+        "cannot read FOLDER: a folder, not a regular file");
+    row("more addresses than the bound", {"read", "--max-addresses", "2", "--addresses", "FROM"},
+        "cannot read the addresses in FROM: more than 2 addresses (--max-addresses raises the bound)",
+        "192.0.2.10\n192.0.2.11\n192.0.2.12\n");
+    row("more bytes than the bound", {"read", "--max-addresses", "2", "--addresses", "FROM"},
+        "cannot read the addresses in FROM: larger than 256 bytes (--max-addresses raises the bound)",
+        "192.0.2.10 #" + QByteArray(256, '#') + "\n");
+    row("--replace without a folder", {"write", "--replace", "192.0.2.10"},
+        "--replace goes with --save or --backup");
+    row("--replace with restore", {"restore", "--replace", "FOLDER"},
+        "--replace goes with read, not restore");
     row("write's option with read", {"read", "--set", "arm=1", "192.0.2.10"},
         "--set goes with write, not read");
     row("no jobs", {"read", "--jobs", "0", "192.0.2.10"}, "--jobs takes a number from 1 to 1024");
@@ -178,7 +198,7 @@ void tst_CommandLine::mistake_data()
     row("an addresses file that cannot be read", {"read", "--addresses", "/nonexistent/list"},
         "cannot read the addresses in /nonexistent/list: "); // the system's words follow
     row("a folder of addresses", {"read", "--addresses", "FOLDER"},
-        "cannot read the addresses in FOLDER: not a regular file");
+        "cannot read the addresses in FOLDER: a folder, not a regular file");
     row("too many jobs", {"read", "--jobs", "1025", "192.0.2.10"}, "--jobs takes a number from 1 to 1024");
     row("unknown option", {"read", "--erase", "192.0.2.10"}, "Unknown option 'erase'.");
 }

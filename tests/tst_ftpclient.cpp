@@ -147,6 +147,9 @@ void tst_FtpClient::transfer_data()
     }
     row("read", "missing file", "pyftpdlib", {}, "The module has no file vtpx_domo: 550 ",
         E::ContentNotFoundError, QByteArray(), QByteArray());
+    row("read", "SIZE told, then 550 to RETR: there, unreadable", "pyftpdlib",
+        {"--answer", "RETR=550 Permission denied."},
+        "The module refused the transfer: 550 Permission denied.", E::ContentOperationNotPermittedError);
     row("read", "no SIZE, file over 64 KiB", "scripted",
         {"--size-reply", "502 No.", "--extra-bytes", "70000"}, tooLarge, E::UnknownContentError);
     const QByteArray largest(65536, '#');

@@ -161,7 +161,8 @@ void FtpControlConnection::handleSize(const FtpProtocol::Response &reply)
 {
     if (reply.code == 213 && FtpProtocol::fileSize(reply.text) < 0)
         return refuseInvalid();
-    if (reply.code == 213)
+    sizeTold = reply.code == 213;
+    if (sizeTold)
         emit sizeAnnounced(FtpProtocol::fileSize(reply.text));
     else if (reply.code < 400)
         return refuseUnexpected(reply);
@@ -185,7 +186,7 @@ void FtpControlConnection::handleTransfer(const FtpProtocol::Response &reply)
     if (upload)
         return refuse(QNetworkReply::ContentAccessDenied, QStringLiteral("The module refused the write"),
                       reply);
-    if (reply.code == 550)
+    if (reply.code == 550 && !sizeTold) // a file whose size was told is there, but not for reading
         return refuse(QNetworkReply::ContentNotFoundError,
                       QStringLiteral("The module has no file %1").arg(QString::fromUtf8(path)), reply);
     refuse(QNetworkReply::ContentOperationNotPermittedError,

@@ -66,6 +66,7 @@ private:
     QByteArray path;
     bool upload;
     Step current = Step::Greeting;
+    bool sizeTold = false; // SIZE answered before a read: the file is there
 };
 
 #endif // FTPCONTROLCONNECTION_H
