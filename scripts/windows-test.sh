@@ -19,13 +19,18 @@ if [ "${1:-}" != --inside ]; then
 fi
 shift
 
-launcher=$(mktemp)
-trap 'rm -f "$launcher"' EXIT
-tools/serverlauncher.py >"$launcher" &
-for _ in $(seq 100); do grep -q '^ready ' "$launcher" && break; sleep 0.1; done
-QVTPX_LAUNCHER=127.0.0.1:$(sed -n 's/^ready //p' "$launcher")
+work=$(mktemp -d)
+project=$(pwd)
+trap '"$project/scripts/wine-run.sh" --end-server; rm -rf "$work"' EXIT
+tools/serverlauncher.py >"$work/launcher" &
+for _ in $(seq 100); do grep -q '^ready ' "$work/launcher" && break; sleep 0.1; done
+QVTPX_LAUNCHER=127.0.0.1:$(sed -n 's/^ready //p' "$work/launcher")
 export QVTPX_LAUNCHER
-# Wine's own first start (its prefix, in the cache) is not a test's time.
+# A Wine prefix of this run's own, so that no run depends on what an
+# earlier one left. Its making is not a test's time.
+WINEPREFIX=$work/wine
+export WINEPREFIX
 scripts/wine-run.sh wineboot --init 2>/dev/null
+scripts/wine-run.sh --end-server
 cd build-windows
 ctest --output-on-failure --timeout 600 "$@"

@@ -1,12 +1,19 @@
 #!/bin/sh
-# Runs a Windows program under Wine, in a Wine prefix of the project's own
-# in the cache. CTest runs the Windows tests through it: Qt's libraries and
-# plugins and the compiler's runtime are then found where
-# scripts/windows-build.sh left them. With --as-installed first, nothing is
-# found but what lies beside the program, as on a computer with nothing
-# installed.
+# Runs a Windows program under Wine, in the Wine prefix WINEPREFIX names
+# (scripts/windows-test.sh makes one afresh for each run), else in one of
+# the project's own in the cache. CTest runs the Windows tests through it:
+# Qt's libraries and plugins and the compiler's runtime are then found
+# where scripts/windows-build.sh left them. With --as-installed first,
+# nothing is found but what lies beside the program, as on a computer with
+# nothing installed. With --end-server, it ends the prefix's wineserver
+# and every program in it, and waits until they are gone: the next
+# program starts a wineserver of its own, with its own display.
 cache=${XDG_CACHE_HOME:-$HOME/.cache}/qvtpx0xtweaker
-export WINEPREFIX="$cache/wine" WINEARCH=win64 WINEDEBUG=-all
+export WINEPREFIX="${WINEPREFIX:-$cache/wine}" WINEARCH=win64 WINEDEBUG=-all
+if [ "${1:-}" = --end-server ]; then
+    /usr/lib/wine/wineserver -k 2>/dev/null || true
+    exec /usr/lib/wine/wineserver -w
+fi
 # No Mono, no Gecko: their installers would ask, and nothing here needs them.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 # Wine gives no console window: without this, Qt's messages and QtTest's

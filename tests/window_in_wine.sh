@@ -11,7 +11,9 @@ zip=$1
 project=$2
 work=$(mktemp -d)
 pids=
-trap 'for pid in $pids; do kill "$pid" 2>/dev/null || true; done; rm -rf "$work"' EXIT
+# Every Windows program ends with the wineserver: none holds CTest's output.
+trap '"$project/scripts/wine-run.sh" --end-server
+    for pid in $pids; do kill "$pid" 2>/dev/null || true; done; rm -rf "$work"' EXIT
 fail() {
     echo "$1"
     cat "$work/app.log"
@@ -32,7 +34,11 @@ for _ in $(seq 100); do grep -q ready "$work/server.out" 2>/dev/null && break; s
 
 (cd "$work" && cmake -E tar xf "$zip")
 executable=$(ls "$work"/*/qvtpx0xtweaker.exe)
-"$project/scripts/wine-run.sh" --as-installed "$executable" 2>"$work/app.log" &
+# A wineserver started by programs without a display (the tests before,
+# the prefix's own services) would give the window a desktop without one:
+# the window starts a wineserver of its own, on this display.
+"$project/scripts/wine-run.sh" --end-server
+"$project/scripts/wine-run.sh" --as-installed "$executable" >"$work/app.out" 2>"$work/app.log" &
 app=$!
 window=$(timeout 60 xdotool search --sync --onlyvisible --name '^Quorvella2 VTPX02/04 tweaker \(v1\.0\)$' |
     head -n 1) || true
