@@ -21,7 +21,7 @@ Batch::Batch(const Request &request, QIODevice *output, const KeptFiles *kept, Q
 {
     if (request.operation == Op::Find) { // where nothing answers is no module: soon known
         FtpTimeLimits limits;
-        limits.connectSeconds = 2;
+        limits.connectMs = limits.idleMs = 2000; // nor where it takes the connection and never speaks
         manager.setTimeLimits(limits);
     }
 }

@@ -69,7 +69,7 @@ tst_Batch::Result tst_Batch::run(const Request &request, const QStringList &modu
     if (subnets)
         batch.setSubnets(*subnets);
     if (request.operation != Request::Operation::Find)
-        batch.setTimeLimits({2, 4, 2});
+        batch.setTimeLimits({800, 2000, 800});
     connect(&batch, &Batch::note, [&](const QString &note) { result.notes << note; });
     connect(&batch, &Batch::done, [&](int exitCode) { result.exitCode = exitCode; });
     batch.start(modules);
@@ -324,7 +324,7 @@ void tst_Batch::aMixOfModules()
         lines,
         QList<QByteArray>({"10.1.2.3 error: not on a subnet of this computer", "127.0.0.1 " + defaultsLine,
                            "127.0.0.2 error: The module refused the login: 530 Login refused.",
-                           "127.0.0.3 error: No answer from the module for 2 seconds", ""}));
+                           "127.0.0.3 error: No answer from the module for 0.8 seconds", ""}));
     QCOMPARE(result.notes, QStringList("4 modules: 1 read, 3 failed: 127.0.0.2, 127.0.0.3, 10.1.2.3"));
     QCOMPARE(result.exitCode, 1);
 }

@@ -12,7 +12,7 @@ const QString moduleState = "arm=1 blighlvl=33 blightout=45 backlightmenu=1 time
 // The controls before each transfer, which a write sends.
 const QString written = "arm=2 blighlvl=42 blightout=7 timemenu=1";
 const QString noAnswer = "No answer from the module for 2 seconds";
-const FtpTimeLimits shortLimits {2, 4};
+const FtpTimeLimits shortLimits {2000, 4000};
 } // namespace
 
 // Reads and writes through the window against real FTP servers, in a
@@ -311,7 +311,7 @@ void tst_DeviceTransfer::quittingDuringAWrite()
     QFETCH(QString, error);
     QFETCH(QString, after);
     // A slow module's write must end well within the limits, busy cores or not.
-    WindowInternals::setTransferTimeLimits(*window, {10, 30});
+    WindowInternals::setTransferTimeLimits(*window, {10000, 30000});
     QVERIFY(!startServer("pyftpdlib", options).isEmpty());
     typeAddress(window, "127.0.0.1");
     setControlState(window, written);

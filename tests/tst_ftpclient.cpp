@@ -10,7 +10,7 @@ namespace {
 const QByteArray moduleFile = "[global]\narm=1\nblighlvl=33\nblightout=45\n";
 const QByteArray newFile = "[global]\narm=2\nblighlvl=42\n";
 const QString moduleUrl = "ftp://anonymous:@127.0.0.1/vtpx_domo";
-const QString noAnswer = "No answer from the module for 2 seconds";
+const QString noAnswer = "No answer from the module for 0.8 seconds";
 const QString invalidReply = "The module sent an invalid reply";
 #ifdef Q_OS_WIN
 const char wineAndResets[]
@@ -21,8 +21,8 @@ const char wineAndResets[]
 } // namespace
 
 // The FTP client alone, against real servers in this test's network
-// namespace, each told to misbehave in one way. Time limits are 2 s without
-// an answer and 4 s in all, except in realTimeLimit().
+// namespace, each told to misbehave in one way. Time limits are 0.8 s without
+// an answer and 2 s in all, except in realTimeLimit().
 class tst_FtpClient : public QObject
 {
     Q_OBJECT
@@ -63,7 +63,7 @@ void tst_FtpClient::initTestCase()
 void tst_FtpClient::init()
 {
     manager = new FtpAccessManager;
-    manager->setTimeLimits({2, 4});
+    manager->setTimeLimits({800, 2000});
     server = new FtpServerProcess;
     server->setFile(moduleFile);
     upload.setData(newFile);
@@ -107,7 +107,7 @@ void tst_FtpClient::transfer_data()
             {"--masquerade", "127.0.0.9", "--passive-port", "50021"}, "", E::NoError, written);
         row(op, "vsftpd", "vsftpd", {}, "", E::NoError, written);
         row(op, "no HELP", "pyftpdlib", {"--no-help"}, "", E::NoError, written);
-        row(op, "slow but alive", "pyftpdlib", {"--reply-delay", "0.25"}, "", E::NoError, written);
+        row(op, "slow but alive", "pyftpdlib", {"--reply-delay", "0.1"}, "", E::NoError, written);
         row(op, "120, then 220", "pyftpdlib", {"--greeting", "120 Ready in a moment."}, "", E::NoError,
             written);
         row(op, "multi-line greeting", "scripted", {"--greeting", "220-Welcome|220-to the module.|220 Ready"},
@@ -181,8 +181,8 @@ void tst_FtpClient::transfer_data()
     row("read", "freezes mid-file", "pyftpdlib", {"--freeze-after", "5"}, noAnswer, E::TimeoutError);
     row("read", "drops mid-file", "pyftpdlib", {"--drop-after", "5"},
         "The module broke off the transfer: 5 of " + size + " bytes received", E::RemoteHostClosedError);
-    row("read", "alive, but too slow", "pyftpdlib", {"--trickle", "1"},
-        "The transfer took longer than 4 seconds", E::TimeoutError);
+    row("read", "alive, but too slow", "pyftpdlib", {"--trickle", "0.6"},
+        "The transfer took longer than 2 seconds", E::TimeoutError);
     const QString brokeOff
         = QString("The module broke off the transfer of %1 bytes: its file may be cut short")
               .arg(newFile.size());

@@ -57,7 +57,7 @@ FtpFacts factsOf(const QString &words)
             facts.kept = value == "none" ? -1 : value.toLongLong();
         } else if (name == "idle" || name == "total") {
             facts.limit = name == "idle" ? FtpFacts::Limit::Idle : FtpFacts::Limit::Total;
-            facts.limitSeconds = name == "idle" ? 30 : 120;
+            facts.limitMs = name == "idle" ? 30000 : 120000;
         } else {
             qFatal("not a fact: %s", qPrintable(word));
         }

@@ -43,7 +43,7 @@ FtpReply::FtpReply(QNetworkAccessManager::Operation operation, const QNetworkReq
     stillAlive();
     limitTimer.setSingleShot(true);
     connect(&limitTimer, &QTimer::timeout, this, &FtpReply::checkTimeLimits);
-    limitTimer.start(qMin(qMin(limits.idleSeconds, limits.totalSeconds), limits.connectSeconds) * 1000);
+    limitTimer.start(qMin(qMin(limits.idleMs, limits.totalMs), limits.connectMs));
     connectControl();
 }
 
@@ -159,16 +159,15 @@ void FtpReply::receiveFileData(const QByteArray &bytes)
 // reached, and looks.
 void FtpReply::checkTimeLimits()
 {
-    const qint64 idleLeft = qint64(limits.idleSeconds) * 1000 - sinceHeard.elapsed();
-    const qint64 totalLeft = qint64(limits.totalSeconds) * 1000 - sinceStart.elapsed();
-    const qint64 connectLeft
-        = connected ? idleLeft : qint64(limits.connectSeconds) * 1000 - sinceStart.elapsed();
+    const qint64 idleLeft = qint64(limits.idleMs) - sinceHeard.elapsed();
+    const qint64 totalLeft = qint64(limits.totalMs) - sinceStart.elapsed();
+    const qint64 connectLeft = connected ? idleLeft : qint64(limits.connectMs) - sinceStart.elapsed();
     if (idleLeft > 0 && totalLeft > 0 && connectLeft > 0)
         return limitTimer.start(int(qMin(qMin(idleLeft, totalLeft), connectLeft)));
-    facts.limit = totalLeft <= 0 ? FtpFacts::Limit::Total : FtpFacts::Limit::Idle;
-    facts.limitSeconds = totalLeft <= 0 ? limits.totalSeconds
-        : idleLeft <= 0                 ? limits.idleSeconds
-                                        : limits.connectSeconds;
+    facts.limit = totalLeft <= 0 ? FtpFacts::Limit::Total
+        : idleLeft <= 0          ? FtpFacts::Limit::Idle
+                                 : FtpFacts::Limit::Connect;
+    facts.limitMs = totalLeft <= 0 ? limits.totalMs : idleLeft <= 0 ? limits.idleMs : limits.connectMs;
     settle();
 }
 

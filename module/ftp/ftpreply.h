@@ -15,9 +15,10 @@ class FtpDataConnection;
 // How long a transfer may go without any answer or data byte, and in all.
 struct FtpTimeLimits
 {
-    int idleSeconds = 30;
-    int totalSeconds = 120;
-    int connectSeconds = 30; // until the control connection is made
+    // In milliseconds, so that tests can wait a fraction of a second.
+    int idleMs = 30000;
+    int totalMs = 120000;
+    int connectMs = 30000; // until the control connection is made
 };
 
 // One download (get) or upload (put) of a single file over anonymous FTP in
@@ -56,7 +57,7 @@ public:
     // How long the transfer may still take at most, by its limit in all.
     int millisecondsLeft() const
     {
-        return int(qMax<qint64>(0, qint64(limits.totalSeconds) * 1000 - sinceStart.elapsed()));
+        return int(qMax<qint64>(0, qint64(limits.totalMs) - sinceStart.elapsed()));
     }
 
 protected:

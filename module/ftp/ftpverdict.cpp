@@ -15,9 +15,10 @@ const FtpVerdict success {FtpVerdict::Kind::Success, QNetworkReply::NoError, QSt
 
 FtpVerdict timeLimit(const FtpFacts &facts)
 {
-    QString text = facts.limit == FtpFacts::Limit::Idle
-        ? QStringLiteral("No answer from the module for %1 seconds").arg(facts.limitSeconds)
-        : QStringLiteral("The transfer took longer than %1 seconds").arg(facts.limitSeconds);
+    const QString seconds = QString::number(facts.limitMs / 1000.0);
+    QString text = facts.limit == FtpFacts::Limit::Total
+        ? QStringLiteral("The transfer took longer than %1 seconds").arg(seconds)
+        : QStringLiteral("No answer from the module for %1 seconds").arg(seconds);
     // Cut after STOR and before the confirmation, a write may have left part of a file.
     const bool mayBeCut
         = facts.upload && !facts.confirmed && facts.step >= FtpControlConnection::Step::Transfer;

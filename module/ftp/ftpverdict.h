@@ -12,7 +12,7 @@
 // after each the transfer's outcome is judged anew (FtpReply).
 struct FtpFacts
 {
-    enum class Limit { None, Idle, Total };
+    enum class Limit { None, Connect, Idle, Total };
 
     bool upload = false;
     bool probe = false;     // a read that SIZE's answer ends
@@ -40,7 +40,7 @@ struct FtpFacts
 
     // The clock.
     Limit limit = Limit::None;
-    int limitSeconds = 0;
+    int limitMs = 0;
 };
 
 struct FtpVerdict
