@@ -42,6 +42,7 @@ private slots:
     void keepingRefused_data();
     void keepingRefused();
     void firstBackupStays();
+    void realTimeLimit();
 
 private:
     // Runs the tool to its end: its lines and its exit code.
@@ -201,6 +202,8 @@ void tst_Cli::interrupt_data()
 void tst_Cli::interrupt()
 {
     QFETCH(int, signalNumber);
+    if (!qEnvironmentVariableIsSet("QVTPX_INTERRUPTS"))
+        QSKIP("run beside the others, as tst_cli_interrupts (QVTPX_INTERRUPTS=1)");
     for (int number = 1; number <= 4; ++number)
         QVERIFY(startModule(number, {"--reply-delay", "0.2"}));
     QVERIFY(startModule(5));
@@ -448,8 +451,8 @@ void tst_Cli::keepingRefused()
 // back what the modules held first.
 void tst_Cli::firstBackupStays()
 {
-    for (int number = 1; number <= 2; ++number)
-        QVERIFY(startModule(number, {"--reply-delay", "0.2"}));
+    for (int number = 1; number <= 2; ++number) // slow enough for a second run to start meanwhile
+        QVERIFY(startModule(number, {"--reply-delay", "0.05"}));
     const QString before = files.filePath("before");
     const QStringList write {"write", "--backup", before, "--set", "arm=0", "127.0.0.1-2"};
     QProcess first;
@@ -478,6 +481,21 @@ void tst_Cli::firstBackupStays()
     QCOMPARE(restore.exitCode, 0);
     for (int number = 1; number <= 2; ++number)
         QCOMPARE(servers[number - 1]->file(), firstFile(number));
+}
+
+// With the program's own limits, a module that stays silent is cut off
+// after 30 s, not before.
+void tst_Cli::realTimeLimit()
+{
+    if (!qEnvironmentVariableIsSet("QVTPX_REAL_TIME_LIMIT"))
+        QSKIP("takes 30 s: run beside the others, as tst_cli_real_time_limit (QVTPX_REAL_TIME_LIMIT=1)");
+    QVERIFY(startModule(1, {"--silent"}));
+    QElapsedTimer clock;
+    clock.start();
+    const Run result = run({"read", "127.0.0.1"});
+    QVERIFY2(clock.elapsed() >= 29500, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(result.lines, QList<QByteArray>({"127.0.0.1 error: No answer from the module for 30 seconds"}));
+    QCOMPARE(result.exitCode, 1);
 }
 
 QTEST_GUILESS_MAIN(tst_Cli)

@@ -35,7 +35,6 @@ private slots:
     void transfer();
     void replyConventions();
     void noBearerPlugins();
-    void realTimeLimit();
 
 private:
     QNetworkReply *start(const QString &operation, const QString &address = "127.0.0.1")
@@ -100,18 +99,14 @@ void tst_FtpClient::transfer_data()
     };
     const QString tooLarge = "The module's file is larger than 65536 bytes";
     const QString size = QString::number(moduleFile.size());
+    // Paths that part after the login, for a read and a write.
     for (const char *op : {"read", "write"}) {
         const QByteArray written = op == QByteArray("read") ? moduleFile : newFile;
         row(op, "pyftpdlib", "pyftpdlib", {}, "", E::NoError, written);
         row(op, "227 naming another host", "pyftpdlib",
             {"--masquerade", "127.0.0.9", "--passive-port", "50021"}, "", E::NoError, written);
         row(op, "vsftpd", "vsftpd", {}, "", E::NoError, written);
-        row(op, "no HELP", "pyftpdlib", {"--no-help"}, "", E::NoError, written);
         row(op, "slow but alive", "pyftpdlib", {"--reply-delay", "0.1"}, "", E::NoError, written);
-        row(op, "120, then 220", "pyftpdlib", {"--greeting", "120 Ready in a moment."}, "", E::NoError,
-            written);
-        row(op, "multi-line greeting", "scripted", {"--greeting", "220-Welcome|220-to the module.|220 Ready"},
-            "", E::NoError, written);
         row(op, "250 as the confirmation", "scripted", {"--final-reply", "250 Done."}, "", E::NoError,
             written);
         row(op, "lenient: blank line, 202, blanks in 227 and 213", "scripted",
@@ -121,37 +116,41 @@ void tst_FtpClient::transfer_data()
         row(op, "confirmed, then the control connection reset", "scripted", {"--then", "reset"}, "",
             E::NoError, written);
         row(op, "confirmed, then 221 and a close", "scripted", {"--then", "bye"}, "", E::NoError, written);
-        row(op, "connection refused", "none", {}, "Connection refused", E::ConnectionRefusedError);
         row(op, "data connection refused", "scripted", {"--pasv-port", "9"},
             "The module refused the data connection", E::ConnectionRefusedError);
-        row(op, "login refused", "pyftpdlib", {"--refuse-login"}, "The module refused the login: 530 ",
-            E::AuthenticationRequiredError);
-        row(op, "refusal in markup", "scripted", {"--login-reply", "530 <b>&lt;No&#8238;&nbsp;</b>"},
-            "The module refused the login: 530 ?b>?lt;No?#8238;?nbsp;?/b>", E::AuthenticationRequiredError);
-        row(op, "busy", "pyftpdlib", {"--greeting", "421 Full."}, "The module is busy: 421 Full.",
-            E::ServiceUnavailableError);
-        row(op, "229 ( to USER", "pyftpdlib", {"--answer", "USER=229 ("},
-            "The module sent an unexpected reply: 229 (", E::ProtocolFailure);
         row(op, "227 out of range", "pyftpdlib", {"--answer", "PASV=227 Passive (300,0,0,1,4,1)."},
             invalidReply, E::ProtocolFailure);
-        row(op, "227 without numbers", "pyftpdlib", {"--answer", "PASV=227 ("}, invalidReply,
-            E::ProtocolFailure);
-        row(op, "garbage line", "pyftpdlib", {"--answer", "TYPE=hello"}, invalidReply, E::ProtocolFailure);
-        row(op, "endless greeting", "pyftpdlib", {"--endless-greeting"}, invalidReply, E::ProtocolFailure);
-        row(op, "line that never ends", "scripted", {"--endless-line"}, invalidReply, E::ProtocolFailure);
-        row(op, "never greets", "pyftpdlib", {"--silent"}, noAnswer, E::TimeoutError);
-        row(op, "never takes the connection", "scripted", {"--full"}, noAnswer, E::TimeoutError);
         row(op, "stalls", "pyftpdlib", {"--stall-after", op == QByteArray("read") ? "RETR" : "STOR"},
             op == QByteArray("read") ? noAnswer : noAnswer + ": its file may be cut short", E::TimeoutError,
             QByteArray());
     }
-    row("read", "missing file", "pyftpdlib", {}, "The module has no file vtpx_domo: 550 ",
-        E::ContentNotFoundError, QByteArray(), QByteArray());
+    // Paths that are one up to the login: a read's.
+    row("read", "no HELP", "pyftpdlib", {"--no-help"}, "", E::NoError);
+    row("read", "120, then 220", "pyftpdlib", {"--greeting", "120 Ready in a moment."}, "", E::NoError);
+    row("read", "multi-line greeting", "scripted", {"--greeting", "220-Welcome|220-to the module.|220 Ready"},
+        "", E::NoError);
+    row("read", "connection refused", "none", {}, "Connection refused", E::ConnectionRefusedError);
+    row("read", "login refused", "pyftpdlib", {"--refuse-login"},
+        "The module refused the login: 530 Login refused.", E::AuthenticationRequiredError);
+    row("read", "refusal in markup", "scripted", {"--login-reply", "530 <b>&lt;No&#8238;&nbsp;</b>"},
+        "The module refused the login: 530 ?b>?lt;No?#8238;?nbsp;?/b>", E::AuthenticationRequiredError);
+    row("read", "busy", "pyftpdlib", {"--greeting", "421 Full."}, "The module is busy: 421 Full.",
+        E::ServiceUnavailableError);
+    row("read", "229 ( to USER", "pyftpdlib", {"--answer", "USER=229 ("},
+        "The module sent an unexpected reply: 229 (", E::ProtocolFailure);
+    row("read", "227 without numbers", "pyftpdlib", {"--answer", "PASV=227 ("}, invalidReply,
+        E::ProtocolFailure);
+    row("read", "garbage line", "pyftpdlib", {"--answer", "TYPE=hello"}, invalidReply, E::ProtocolFailure);
+    row("read", "endless greeting", "pyftpdlib", {"--endless-greeting"}, invalidReply, E::ProtocolFailure);
+    row("read", "line that never ends", "scripted", {"--endless-line"}, invalidReply, E::ProtocolFailure);
+    row("read", "never greets", "pyftpdlib", {"--silent"}, noAnswer, E::TimeoutError);
+    row("read", "never takes the connection", "scripted", {"--full"}, noAnswer, E::TimeoutError);
+    row("read", "missing file", "pyftpdlib", {},
+        "The module has no file vtpx_domo: 550 No such file or directory.", E::ContentNotFoundError,
+        QByteArray(), QByteArray());
     row("read", "SIZE told, then 550 to RETR: there, unreadable", "pyftpdlib",
         {"--answer", "RETR=550 Permission denied."},
         "The module refused the transfer: 550 Permission denied.", E::ContentOperationNotPermittedError);
-    row("read", "no SIZE, file over 64 KiB", "scripted",
-        {"--size-reply", "502 No.", "--extra-bytes", "70000"}, tooLarge, E::UnknownContentError);
     const QByteArray largest(65536, '#');
     row("read", "no SIZE, file of 64 KiB", "scripted", {"--size-reply", "502 No."}, "", E::NoError, largest,
         largest);
@@ -165,8 +164,6 @@ void tst_FtpClient::transfer_data()
         "The module sent more than the " + size + " bytes it announced", E::ProtocolFailure);
     row("read", "cut short after SIZE", "pyftpdlib", {"--truncate-after", "20"},
         "Download incomplete: 20 of " + size + " bytes received", E::RemoteHostClosedError);
-    row("read", "reset mid-file after SIZE", "scripted", {"--data-bytes", "20", "--data-end", "reset"},
-        "The module broke off the transfer: 20 of " + size + " bytes received", E::RemoteHostClosedError);
     row("read", "reset mid-file, no SIZE", "scripted",
         {"--size-reply", "502 No.", "--data-bytes", "20", "--data-end", "reset"},
         "The module broke off the transfer after 20 bytes", E::RemoteHostClosedError);
@@ -186,8 +183,8 @@ void tst_FtpClient::transfer_data()
     const QString brokeOff
         = QString("The module broke off the transfer of %1 bytes: its file may be cut short")
               .arg(newFile.size());
-    row("write", "refused", "pyftpdlib", {"--read-only"}, "The module refused the write: 550 ",
-        E::ContentAccessDenied);
+    row("write", "refused", "pyftpdlib", {"--read-only"},
+        "The module refused the write: 550 Not enough privileges.", E::ContentAccessDenied);
     row("write", "reset after 10 bytes", "scripted", {"--data-bytes", "10", "--data-end", "reset"}, brokeOff,
         E::RemoteHostClosedError, newFile.left(10));
     row("write", "data connection closed unread", "scripted", {"--data-bytes", "0"}, brokeOff,
@@ -196,15 +193,7 @@ void tst_FtpClient::transfer_data()
         QString("Upload incomplete: the module kept a file of 10 bytes where %1 were written")
             .arg(newFile.size()),
         E::ProtocolFailure, newFile.left(10));
-    row("write", "keeps a longer file", "scripted", {"--size-reply", "213 999"},
-        QString("Upload incomplete: the module kept a file of 999 bytes where %1 were written")
-            .arg(newFile.size()),
-        E::ProtocolFailure, newFile);
     row("write", "no SIZE", "scripted", {"--size-reply", "502 No."}, "", E::NoError, newFile);
-    row("write", "keeps nothing", "scripted", {"--size-reply", "213 0"},
-        QString("Upload incomplete: the module kept a file of 0 bytes where %1 were written")
-            .arg(newFile.size()),
-        E::ProtocolFailure, newFile);
     row("write", "drops the connection", "pyftpdlib", {"--drop-after", "0"}, brokeOff,
         E::RemoteHostClosedError, QByteArray());
 }
@@ -243,8 +232,6 @@ void tst_FtpClient::transfer()
     QCOMPARE(finished.count(), 1);
     if (error.isEmpty())
         QCOMPARE(reply->errorString(), QString("Unknown error"));
-    else if (error.endsWith(' '))
-        QVERIFY2(reply->errorString().startsWith(error), qPrintable(reply->errorString()));
     else
         QCOMPARE(reply->errorString(), error);
     QCOMPARE(reply->error(), code);
@@ -318,22 +305,6 @@ void tst_FtpClient::noBearerPlugins()
     const QByteArray mapped = maps.readAll();
     QVERIFY(!mapped.contains("bearer"));
     QVERIFY(!mapped.contains("libdbus"));
-}
-
-// With the product's limit: a module that stays silent is cut off after
-// 30 s, not before.
-void tst_FtpClient::realTimeLimit()
-{
-    if (!qEnvironmentVariableIsSet("QVTPX_REAL_TIME_LIMIT"))
-        QSKIP("takes 30 s: CTest runs it on its own, beside the rest");
-    manager->setTimeLimits({});
-    QVERIFY(server->startPyftpdlib("127.0.0.1", {"--silent"}));
-    QElapsedTimer clock;
-    clock.start();
-    QNetworkReply *reply = start("write");
-    QVERIFY(waitUntilFinished(reply, 40));
-    QVERIFY2(clock.elapsed() >= 29500, qPrintable(QString::number(clock.elapsed())));
-    QCOMPARE(reply->errorString(), QString("No answer from the module for 30 seconds"));
 }
 
 QTEST_GUILESS_MAIN(tst_FtpClient)
