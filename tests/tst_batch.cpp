@@ -91,8 +91,7 @@ Request tst_Batch::writeRequest(const QStringList &options)
     return request;
 }
 
-// A file that sets none of the settings is no module's file; a value the
-// module holds that is not taken as written is told, not hidden.
+// A file that sets none of the settings is no module's file.
 void tst_Batch::reading_data()
 {
     QTest::addColumn<QByteArray>("file");
@@ -109,14 +108,6 @@ void tst_Batch::reading_data()
                            << QByteArray(
                                   "127.0.0.1 error: The module's file holds none of the settings (0 bytes)\n")
                            << 1;
-    QTest::newRow("values not taken")
-        << QByteArray("arm=7\nblighlvl=abc\nblightout=9999\n") << false
-        << QByteArray(
-               "127.0.0.1 arm=3 blighlvl=80 blightout=600 backlightmenu=0 simulmenu=0 timemenu=0 networkmenu=0\n"
-               "127.0.0.1 warning: arm=7 is not one of 0 to 3: read as 3\n"
-               "127.0.0.1 warning: blighlvl=abc is not a number: read as 80\n"
-               "127.0.0.1 warning: blightout=9999 is out of range 0 to 600: read as 600\n")
-        << 0;
 }
 
 // Read with --save: the file kept, byte for byte, whatever it holds.

@@ -125,7 +125,7 @@ void tst_CommandLine::request()
     QCOMPARE(int(request.operation), QStringList({"read", "write", "restore", "find"}).indexOf(command));
     QCOMPARE(request.given, given);
     if (command == "write")
-        QCOMPARE(request.file, ParameterFile::generate(settingsOf(settings)));
+        QCOMPARE(stateOf(ParameterFile::settingsOf(request.file)), fullState(settings));
     QCOMPARE(request.verify, !switches.contains("no-verify"));
     QCOMPARE(request.dryRun, switches.contains("dry-run"));
     QCOMPARE(request.force, switches.contains("force"));

@@ -11,7 +11,7 @@ using End = FtpDataConnection::End;
 // send), "announced=N", "got=N" (bytes received or sent), "data=open|clean|
 // reset|refused|failed" (the data connection, connected unless refused or
 // failed), "at=transfer|verify|login" (the conversation's step), "confirmed",
-// "lost=closed|reset|unreachable" (the control connection), "kept=N|none"
+// "lost=closed|reset|unreachable|nofiles" (the control connection), "kept=N|none"
 // (SIZE after a write), "idle", "total" (a time limit reached).
 FtpFacts factsOf(const QString &words)
 {
@@ -51,8 +51,11 @@ FtpFacts factsOf(const QString &words)
             facts.controlLost = true;
             facts.controlError = value == "closed" ? QAbstractSocket::RemoteHostClosedError
                 : value == "unreachable"           ? QAbstractSocket::NetworkError
+                : value == "nofiles"               ? QAbstractSocket::SocketResourceError
                                                    : QAbstractSocket::UnknownSocketError;
-            facts.controlErrorText = value == "unreachable" ? "Host unreachable" : "Connection reset by peer";
+            facts.controlErrorText = value == "unreachable" ? "Host unreachable"
+                : value == "nofiles"                        ? "Out of resources"
+                                                            : "Connection reset by peer";
         } else if (name == "kept") {
             facts.kept = value == "none" ? -1 : value.toLongLong();
         } else if (name == "idle" || name == "total") {
@@ -138,6 +141,8 @@ void tst_FtpVerdict::verdict_data()
     // The control connection lost before the file's transfer began.
     row("read at=login lost=closed", "The module closed the connection", E::RemoteHostClosedError);
     row("write 349 at=login lost=unreachable", "The module does not answer on the LAN (Host unreachable)",
+        E::UnknownNetworkError);
+    row("read at=login lost=nofiles", "Too many open files on this computer (Out of resources)",
         E::UnknownNetworkError);
     // The time limits; a write cut after STOR may have left part of a file.
     row("read at=login idle", "No answer from the module for 30 seconds", E::TimeoutError);

@@ -64,6 +64,10 @@ FtpVerdict lostControl(const FtpFacts &facts)
                 Error::UnknownNetworkError,
                 QStringLiteral("The module does not answer on the LAN (%1)").arg(facts.controlErrorText));
         break;
+    case QAbstractSocket::SocketResourceError: // Qt's words name no cause
+        return failure(
+            Error::UnknownNetworkError,
+            QStringLiteral("Too many open files on this computer (%1)").arg(facts.controlErrorText));
     default:
         break;
     }
