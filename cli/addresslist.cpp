@@ -118,6 +118,25 @@ QStringList fromFile(const QByteArray &text)
     return lines;
 }
 
+QStringList toScan(const QStringList &subnets, int maximum, QStringList *notes)
+{
+    QStringList scanned;
+    qint64 addresses = 0;
+    for (const QString &subnet : subnets) {
+        const int prefix = subnet.section(QLatin1Char('/'), 1).toInt();
+        const qint64 hosts = (qint64(1) << (32 - prefix)) - (prefix <= 30 ? 2 : 0);
+        if (prefix < shortestPrefix || addresses + hosts > maximum) {
+            *notes << QStringLiteral("%1 left out: more than %2 addresses; name a part of it to scan it")
+                          .arg(subnet)
+                          .arg(maximum - addresses);
+            continue;
+        }
+        addresses += hosts;
+        scanned << subnet;
+    }
+    return scanned;
+}
+
 QStringList ownSubnets()
 {
     QStringList subnets;

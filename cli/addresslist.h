@@ -33,6 +33,11 @@ QStringList fromFile(const QByteArray &text);
 // "192.168.10.0/24".
 QStringList ownSubnets();
 
+// Of these subnets, those that find scans when it is named none: in the
+// order given, as many as name at most `maximum` addresses together; each
+// left out is a note.
+QStringList toScan(const QStringList &subnets, int maximum, QStringList *notes);
+
 } // namespace Addresses
 
 #endif // ADDRESSLIST_H

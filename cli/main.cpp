@@ -41,8 +41,11 @@ AddressList modulesOf(const Request &request, const QVector<ModuleAddress::Subne
         if (given.isEmpty())
             return {{}, notes, QStringLiteral("no module's file is kept in %1").arg(request.folder)};
     }
-    if (request.operation == Request::Operation::Find && given.isEmpty())
-        given = Addresses::ownSubnets();
+    if (request.operation == Request::Operation::Find && given.isEmpty()) {
+        given = Addresses::toScan(Addresses::ownSubnets(), request.maxAddresses, &notes);
+        if (given.isEmpty())
+            notes << QStringLiteral("no subnet of this computer to scan (loopback excepted)");
+    }
     AddressList list = Addresses::expand(given, request.maxAddresses, subnets);
     list.notes = notes + list.notes;
     return list;
@@ -61,11 +64,17 @@ int main(int argc, char *argv[])
     QString message;
     int exitCode = 0;
     if (!parseCommandLine(QCoreApplication::arguments(), &request, &message, &exitCode)) {
-        if (exitCode == 0)
-            QTextStream(stdout) << message;
-        else
+        if (exitCode != 0) {
             tell(message);
-        return exitCode;
+            return exitCode;
+        }
+        QFile output;
+        output.open(1, QIODevice::WriteOnly | QIODevice::Unbuffered);
+        const QByteArray text = message.toUtf8();
+        if (output.write(text) == text.size())
+            return 0;
+        tell(QStringLiteral("the output could not be written: %1").arg(output.errorString()));
+        return 1;
     }
     std::unique_ptr<KeptFiles> kept;
     if (!request.folder.isEmpty()) {

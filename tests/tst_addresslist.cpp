@@ -12,6 +12,8 @@ private slots:
     void expand_data();
     void expand();
     void fromFile();
+    void toScan_data();
+    void toScan();
 };
 
 // The computer's entries are 192.0.2.1/24 and 198.51.100.7/16; at most 300
@@ -84,6 +86,37 @@ void tst_AddressList::fromFile()
     // A NUL is a byte of the line: the line stays, to be refused as given.
     QCOMPARE(Addresses::fromFile(QByteArray("192.0.2.10\n\0\0x\n", 15)),
              QStringList({"192.0.2.10", QString::fromLatin1("\0\0x", 3)}));
+}
+
+// find without a subnet: the computer's that fit the bound, at most 600
+// addresses here; each other one named.
+void tst_AddressList::toScan_data()
+{
+    QTest::addColumn<QStringList>("subnets");
+    QTest::addColumn<QStringList>("scanned");
+    QTest::addColumn<QStringList>("notes");
+    const QString leftOut = "%1 left out: more than %2 addresses; name a part of it to scan it";
+    QTest::newRow("two /24s") << QStringList {"192.0.2.0/24", "198.51.100.0/24"}
+                              << QStringList {"192.0.2.0/24", "198.51.100.0/24"} << QStringList();
+    QTest::newRow("a container's /16 beside the LAN")
+        << QStringList {"172.17.0.0/16", "192.0.2.0/24"} << QStringList {"192.0.2.0/24"}
+        << QStringList {leftOut.arg("172.17.0.0/16").arg(600)};
+    QTest::newRow("a VPN's /8") << QStringList {"10.0.0.0/8"} << QStringList()
+                                << QStringList {leftOut.arg("10.0.0.0/8").arg(600)};
+    QTest::newRow("a third /24 beyond the bound")
+        << QStringList {"192.0.2.0/24", "198.51.100.0/24", "203.0.113.0/24"}
+        << QStringList {"192.0.2.0/24", "198.51.100.0/24"}
+        << QStringList {leftOut.arg("203.0.113.0/24").arg(92)};
+}
+
+void tst_AddressList::toScan()
+{
+    QFETCH(QStringList, subnets);
+    QFETCH(QStringList, scanned);
+    QFETCH(QStringList, notes);
+    QStringList told;
+    QCOMPARE(Addresses::toScan(subnets, 600, &told), scanned);
+    QCOMPARE(told, notes);
 }
 
 QTEST_GUILESS_MAIN(tst_AddressList)
