@@ -197,20 +197,23 @@ void tst_Cli::aMistakeInTheArguments()
 void tst_Cli::interrupt_data()
 {
     QTest::addColumn<int>("signalNumber");
-    QTest::newRow("SIGINT") << SIGINT;
+    QTest::addColumn<bool>("writing"); // else still reading, every module
+    QTest::newRow("SIGINT, writing") << SIGINT << true;
+    QTest::newRow("SIGINT, reading") << SIGINT << false;
 #ifndef Q_OS_WIN // Wine turns SIGINT into Ctrl+C, and no other signal into its console's events
-    QTest::newRow("SIGTERM") << SIGTERM;
-    QTest::newRow("SIGHUP") << SIGHUP;
+    QTest::newRow("SIGTERM, writing") << SIGTERM << true;
+    QTest::newRow("SIGHUP, writing") << SIGHUP << true;
 #endif
 }
 
 // Modules 1 to 4 answer each command 0.2 s late, so that the signal comes
-// after their STOR: each holds an empty file until the data comes. Module
-// 5, read with them, waits for a free job to be written. Twice the
-// signal: the second changes nothing.
+// after their STOR (each holds an empty file until the data comes), or
+// after their login to be read. Module 5, read with them, waits for a free
+// job to be written. Twice the signal: the second changes nothing.
 void tst_Cli::interrupt()
 {
     QFETCH(int, signalNumber);
+    QFETCH(bool, writing);
     if (!qEnvironmentVariableIsSet("QVTPX_INTERRUPTS"))
         QSKIP("run beside the others, as tst_cli_interrupts (QVTPX_INTERRUPTS=1)");
     for (int number = 1; number <= 4; ++number)
@@ -218,9 +221,10 @@ void tst_Cli::interrupt()
     QVERIFY(startModule(5));
     QProcess tool;
     tool.start(QVTPX_CLI, {"write", "--set", "arm=0", "--jobs", "4", "127.0.0.1-5"});
+    const QString reached = writing ? "STOR" : "USER";
     QTRY_VERIFY_WITH_TIMEOUT(
         std::all_of(servers.begin(), servers.begin() + 4,
-                    [](const auto &server) { return server->commands().contains("STOR"); }),
+                    [&](const auto &server) { return server->commands().contains(reached); }),
         10000);
     QVERIFY(LinuxSide::sendSignal(tool, signalNumber));
     QVERIFY(LinuxSide::sendSignal(tool, signalNumber));
@@ -230,20 +234,24 @@ void tst_Cli::interrupt()
     QCOMPARE(tool.exitCode(), 128 + signalNumber);
     QList<QByteArray> lines = tool.readAllStandardOutput().split('\n');
     std::sort(lines.begin(), lines.end());
-    QCOMPARE(lines,
-             QList<QByteArray>({"", "127.0.0.1 written, not verified: interrupted",
-                                "127.0.0.2 written, not verified: interrupted",
-                                "127.0.0.3 written, not verified: interrupted",
-                                "127.0.0.4 written, not verified: interrupted",
-                                "127.0.0.5 error: not done: interrupted"}));
+    QList<QByteArray> expected {""};
+    for (int number = 1; number <= 5; ++number)
+        expected << QString("127.0.0.%1 %2")
+                        .arg(number)
+                        .arg(writing && number <= 4 ? "written, not verified: interrupted"
+                                                    : "error: not done: interrupted")
+                        .toLatin1();
+    QCOMPARE(lines, expected);
     const QString errors = tool.readAllStandardError();
     static const QRegularExpression told(
         "^qvtpx0xtweaker-cli: interrupted: letting 4 writes already on their way finish, at most [0-9]+ s\\n"
         "qvtpx0xtweaker-cli: 5 modules: 4 written, not verified, 1 not done\\n$");
-    QVERIFY2(told.match(errors).hasMatch(), qPrintable(errors));
-    for (int number = 1; number <= 4; ++number)
-        QCOMPARE(servers[number - 1]->file(), fileWritten());
-    QCOMPARE(servers[4]->file(), ParameterFile::generate(settingsOf(firstStates[4])));
+    if (writing)
+        QVERIFY2(told.match(errors).hasMatch(), qPrintable(errors));
+    else
+        QCOMPARE(errors, QString("qvtpx0xtweaker-cli: 5 modules: 5 not done\n"));
+    for (int number = 1; number <= 5; ++number)
+        QCOMPARE(servers[number - 1]->file(), writing && number <= 4 ? fileWritten() : firstFile(number));
 }
 
 // The record of what was done must not be silently short: the tool says
@@ -324,10 +332,10 @@ void tst_Cli::openFiles()
 }
 
 // A LAN of the test's own, 192.0.2.0/24, where most addresses do not
-// exist, so that the kernel's own "unreachable" is what the scan meets: a
-// module at .10, an FTP server without the file at .11, nothing listening
-// at .12, a server refusing the login at .13 (a failure). Then the list
-// read, from standard input.
+// exist, so that the kernel's own "unreachable" is what the scan meets:
+// modules at .9 and .10 (in order of numbers, not of text), an FTP server
+// without the file at .11, nothing listening at .12, a server refusing the
+// login at .13 (a failure). Then the list read, from standard input.
 void tst_Cli::findOnALan()
 {
     if (QNetworkInterface::allInterfaces().size() == 1) { // only loopback, so far
@@ -340,12 +348,13 @@ void tst_Cli::findOnALan()
     for (const char *command :
          {"link add qvtpx-lan type veth peer name qvtpx-nobody", "link set qvtpx-lan up",
           "link set qvtpx-nobody up", "addr add 192.0.2.1/24 dev qvtpx-lan",
-          "addr add 192.0.2.10/24 dev qvtpx-lan", "addr add 192.0.2.11/24 dev qvtpx-lan",
-          "addr add 192.0.2.12/24 dev qvtpx-lan", "addr add 192.0.2.13/24 dev qvtpx-lan",
-          "addr add 192.0.2.130/24 dev qvtpx-lan"})
+          "addr add 192.0.2.9/24 dev qvtpx-lan", "addr add 192.0.2.10/24 dev qvtpx-lan",
+          "addr add 192.0.2.11/24 dev qvtpx-lan", "addr add 192.0.2.12/24 dev qvtpx-lan",
+          "addr add 192.0.2.13/24 dev qvtpx-lan", "addr add 192.0.2.130/24 dev qvtpx-lan"})
         LinuxSide::run(QStringList("ip") + QString(command).split(' ')); // once in the namespace
     servers.clear();
-    for (const auto &[address, options] : {std::pair {"192.0.2.10", QStringList()},
+    for (const auto &[address, options] : {std::pair {"192.0.2.9", QStringList()},
+                                           {"192.0.2.10", QStringList()},
                                            {"192.0.2.11", QStringList()},
                                            {"192.0.2.13", QStringList("--refuse-login")},
                                            {"192.0.2.130", QStringList()}}) {
@@ -357,15 +366,15 @@ void tst_Cli::findOnALan()
     }
     // The upper half first: the modules are listed in ascending order all the same.
     const Run found = run({"find", "192.0.2.128/25", "192.0.2.0/25"});
-    QCOMPARE(found.lines, QList<QByteArray>({"192.0.2.10", "192.0.2.130"}));
+    QCOMPARE(found.lines, QList<QByteArray>({"192.0.2.9", "192.0.2.10", "192.0.2.130"}));
     QCOMPARE(found.errors,
              QByteArray("qvtpx0xtweaker-cli: 192.0.2.13: its FTP server failed: The module refused the "
                         "login: 530 Login refused.\n"
-                        "qvtpx0xtweaker-cli: 252 addresses: 2 modules, 249 without a module, 1 failed: "
+                        "qvtpx0xtweaker-cli: 252 addresses: 3 modules, 248 without a module, 1 failed: "
                         "192.0.2.13\n"));
     QCOMPARE(found.exitCode, 1);
     QVERIFY(!servers[0]->commands().contains("RETR")); // SIZE's answer was enough
-    QVERIFY(!servers[1]->commands().contains("STOR")); // looked at, nothing more
+    QVERIFY(!servers[2]->commands().contains("STOR")); // looked at, nothing more
 
     QProcess read;
     read.start(QVTPX_CLI, {"read", "--addresses", "-"});
@@ -373,7 +382,7 @@ void tst_Cli::findOnALan()
     read.closeWriteChannel();
     QVERIFY(read.waitForFinished(20000));
     QCOMPARE(read.readAllStandardOutput(),
-             QByteArray("192.0.2.10 arm=1 blighlvl=80 blightout=120 backlightmenu=0 "
+             QByteArray("192.0.2.9 arm=1 blighlvl=80 blightout=120 backlightmenu=0 "
                         "simulmenu=0 timemenu=0 networkmenu=0\n"));
 }
 
