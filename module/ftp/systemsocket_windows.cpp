@@ -1,36 +1,12 @@
 #include "systemsocket.h"
 
-#include <QNetworkInterface>
+#include "socketaddress.h"
+
 #include <QPointer>
 #include <QWinEventNotifier>
 
-#include <cstring>
 #include <winsock2.h>
 #include <ws2tcpip.h>
-
-namespace {
-
-// The address in the form the system's connect() takes.
-int socketAddress(const QHostAddress &address, quint16 port, sockaddr_storage *storage)
-{
-    std::memset(storage, 0, sizeof *storage);
-    if (address.protocol() == QAbstractSocket::IPv4Protocol) {
-        auto *ipv4 = reinterpret_cast<sockaddr_in *>(storage);
-        ipv4->sin_family = AF_INET;
-        ipv4->sin_port = htons(port);
-        ipv4->sin_addr.s_addr = htonl(address.toIPv4Address());
-        return sizeof *ipv4;
-    }
-    auto *ipv6 = reinterpret_cast<sockaddr_in6 *>(storage);
-    ipv6->sin6_family = AF_INET6;
-    ipv6->sin6_port = htons(port);
-    const Q_IPV6ADDR bytes = address.toIPv6Address();
-    std::memcpy(&ipv6->sin6_addr, bytes.c, sizeof bytes.c);
-    ipv6->sin6_scope_id = ULONG(QNetworkInterface::interfaceIndexFromName(address.scopeId()));
-    return sizeof *ipv6;
-}
-
-} // namespace
 
 namespace SystemSocket {
 
