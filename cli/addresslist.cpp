@@ -1,7 +1,6 @@
 #include "addresslist.h"
 
 #include <QHash>
-#include <QNetworkInterface>
 #include <QRegularExpression>
 
 namespace {
@@ -11,16 +10,6 @@ constexpr int shortestPrefix = 16;
 QString dotted(quint32 address)
 {
     return QHostAddress(address).toString();
-}
-
-bool isOnOwnSubnet(quint32 network, int prefix, const QVector<ModuleAddress::Subnet> &own)
-{
-    for (const ModuleAddress::Subnet &subnet : own) {
-        if (subnet.prefixLength >= 0 && subnet.prefixLength <= prefix
-            && QHostAddress(network).isInSubnet(subnet.address, subnet.prefixLength))
-            return true;
-    }
-    return false;
 }
 
 // One argument as the addresses it names: *addresses filled, *counted
@@ -53,7 +42,7 @@ QString namedBy(const QString &given, const QVector<ModuleAddress::Subnet> &own,
                 .arg(shortestPrefix);
         const quint32 mask = prefix == 0 ? 0 : ~quint32(0) << (32 - prefix);
         const quint32 network = QHostAddress(address).toIPv4Address() & mask;
-        if (!isOnOwnSubnet(network, prefix, own))
+        if (!ModuleAddress::isOnSubnets(QHostAddress(network), prefix, own))
             return QStringLiteral("%1: not a subnet of this computer").arg(given);
         const quint32 last = network | ~mask;
         const bool hosts = prefix <= 30; // a /31 or /32 has no network and broadcast address
@@ -135,26 +124,6 @@ QStringList toScan(const QStringList &subnets, int maximum, QStringList *notes)
         scanned << subnet;
     }
     return scanned;
-}
-
-QStringList ownSubnets()
-{
-    QStringList subnets;
-    const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
-    for (const QNetworkInterface &interface : interfaces) {
-        if (!(interface.flags() & QNetworkInterface::IsUp)
-            || (interface.flags() & QNetworkInterface::IsLoopBack))
-            continue;
-        const QList<QNetworkAddressEntry> entries = interface.addressEntries();
-        for (const QNetworkAddressEntry &entry : entries) {
-            if (entry.ip().protocol() != QAbstractSocket::IPv4Protocol || entry.prefixLength() < 0)
-                continue;
-            const QHostAddress network(entry.ip().toIPv4Address() & entry.netmask().toIPv4Address());
-            subnets << network.toString() + QLatin1Char('/') + QString::number(entry.prefixLength());
-        }
-    }
-    subnets.removeDuplicates();
-    return subnets;
 }
 
 } // namespace Addresses

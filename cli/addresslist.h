@@ -29,10 +29,6 @@ AddressList expand(const QStringList &given, int maximum, const QVector<ModuleAd
 // blank lines and what follows '#' are passed over.
 QStringList fromFile(const QByteArray &text);
 
-// The IPv4 subnets of the interfaces that are up, loopback excepted, as
-// "192.168.10.0/24".
-QStringList ownSubnets();
-
 // Of these subnets, those that find scans when it is named none: in the
 // order given, as many as name at most `maximum` addresses together; each
 // left out is a note.

@@ -42,7 +42,7 @@ AddressList modulesOf(const Request &request, const QVector<ModuleAddress::Subne
             return {{}, notes, QStringLiteral("no module's file is kept in %1").arg(request.folder)};
     }
     if (request.operation == Request::Operation::Find && given.isEmpty()) {
-        given = Addresses::toScan(Addresses::ownSubnets(), request.maxAddresses, &notes);
+        given = Addresses::toScan(ModuleAddress::lanSubnets(), request.maxAddresses, &notes);
         if (given.isEmpty())
             notes << QStringLiteral("no subnet of this computer to scan (loopback excepted)");
     }

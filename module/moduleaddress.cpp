@@ -13,15 +13,6 @@ namespace {
 const char octetPattern[] = "(?:[0-1]?[0-9]?[0-9]|2[0-4][0-9]|25[0-5])";
 const char octetSeparator[] = "\\.";
 
-bool isOnSubnet(const QHostAddress &address, const QVector<ModuleAddress::Subnet> &subnets)
-{
-    for (const ModuleAddress::Subnet &subnet : subnets) {
-        if (address.isInSubnet(subnet.address, subnet.prefixLength))
-            return true;
-    }
-    return false;
-}
-
 // The typed address with each octet read as the decimal number that the
 // address field accepted: QHostAddress would read "010" as octal 8, and
 // "08" not at all.
@@ -51,7 +42,7 @@ QUrl fileUrl(const QString &typed, const QVector<ModuleAddress::Subnet> &subnets
 
     QNetworkAddressEntry module;
     module.setIp(address);
-    if (!isOnSubnet(module.ip(), subnets))
+    if (!ModuleAddress::isOnSubnets(module.ip(), 32, subnets))
         return QUrl();
 
     QUrl url;
@@ -98,6 +89,35 @@ QVector<Subnet> localSubnets()
             subnets.append({entry.ip(), entry.prefixLength()});
     }
     return subnets;
+}
+
+QStringList lanSubnets()
+{
+    QStringList subnets;
+    const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
+    for (const QNetworkInterface &interface : interfaces) {
+        if (!(interface.flags() & QNetworkInterface::IsUp)
+            || (interface.flags() & QNetworkInterface::IsLoopBack))
+            continue;
+        const QList<QNetworkAddressEntry> entries = interface.addressEntries();
+        for (const QNetworkAddressEntry &entry : entries) {
+            if (entry.ip().protocol() != QAbstractSocket::IPv4Protocol || entry.prefixLength() < 0)
+                continue;
+            const QHostAddress network(entry.ip().toIPv4Address() & entry.netmask().toIPv4Address());
+            subnets << network.toString() + QLatin1Char('/') + QString::number(entry.prefixLength());
+        }
+    }
+    subnets.removeDuplicates();
+    return subnets;
+}
+
+bool isOnSubnets(const QHostAddress &address, int prefixLength, const QVector<Subnet> &subnets)
+{
+    for (const Subnet &subnet : subnets) {
+        if (subnet.prefixLength <= prefixLength && address.isInSubnet(subnet.address, subnet.prefixLength))
+            return true;
+    }
+    return false;
 }
 
 QString explanation(Refusal refusal)

@@ -32,6 +32,12 @@ struct Subnet
 };
 // Every entry of every interface, whatever its flags; read afresh.
 QVector<Subnet> localSubnets();
+// The IPv4 subnets of the interfaces that are up, loopback excepted, as
+// "192.168.10.0/24": the LANs where modules may be.
+QStringList lanSubnets();
+// Whether the network `address`/`prefixLength` (an address alone: /32)
+// lies wholly on one of the subnets: the address rule.
+bool isOnSubnets(const QHostAddress &address, int prefixLength, const QVector<Subnet> &subnets);
 
 // Why an address is not a module's.
 enum class Refusal { None, NotAnAddress, NotOnSubnet, NoInterfaces };

@@ -130,7 +130,9 @@ MUTANTS = {
     "a server without the file counted a failure": (CLI + "batch.cpp", " || reply->error() == QNetworkReply::ContentNotFoundError)", ")"),
     "a range one short": (CLI + "addresslist.cpp", "for (int number = from; number <= last; ++number)",
                           "for (int number = from; number < last; ++number)"),
-    "a subnet of another network taken": (CLI + "addresslist.cpp", "if (!isOnOwnSubnet(network, prefix, own))", "if (false)"),
+    "a subnet of another network taken": (CLI + "addresslist.cpp",
+                                          "if (!ModuleAddress::isOnSubnets(QHostAddress(network), prefix, own))",
+                                          "if (false)"),
     "found modules unsorted": (CLI + "batch.cpp", "std::sort(found.begin(), found.end(), ModuleAddress::ascending);", ""),
     # Kept files
     "a kept file committed though cut": (CLI + "regularfile_posix.cpp",
