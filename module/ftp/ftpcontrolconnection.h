@@ -13,8 +13,8 @@ class QTcpSocket;
 // The control connection of one transfer and its conversation with the
 // server (RFC 959), step by step: the anonymous login, TYPE I, SIZE before
 // a read, PASV, RETR or STOR once the data connection is up, and SIZE
-// after a write. It tells what the server said; FtpReply decides what
-// that means for the transfer.
+// after a write. It tells what the server said; judge() (ftpverdict.h)
+// decides what that means for the transfer.
 class FtpControlConnection : public QObject
 {
     Q_OBJECT
