@@ -335,7 +335,8 @@ void tst_Cli::openFiles()
 // exist, so that the kernel's own "unreachable" is what the scan meets:
 // modules at .9 and .10 (in order of numbers, not of text), an FTP server
 // without the file at .11, nothing listening at .12, a server refusing the
-// login at .13 (a failure). Then the list read, from standard input.
+// login at .13 and one that never speaks at .14 (failures, the second
+// within find's own short limit). Then the list read, from standard input.
 void tst_Cli::findOnALan()
 {
     if (QNetworkInterface::allInterfaces().size() == 1) { // only loopback, so far
@@ -350,13 +351,15 @@ void tst_Cli::findOnALan()
           "link set qvtpx-nobody up", "addr add 192.0.2.1/24 dev qvtpx-lan",
           "addr add 192.0.2.9/24 dev qvtpx-lan", "addr add 192.0.2.10/24 dev qvtpx-lan",
           "addr add 192.0.2.11/24 dev qvtpx-lan", "addr add 192.0.2.12/24 dev qvtpx-lan",
-          "addr add 192.0.2.13/24 dev qvtpx-lan", "addr add 192.0.2.130/24 dev qvtpx-lan"})
+          "addr add 192.0.2.13/24 dev qvtpx-lan", "addr add 192.0.2.14/24 dev qvtpx-lan",
+          "addr add 192.0.2.130/24 dev qvtpx-lan"})
         LinuxSide::run(QStringList("ip") + QString(command).split(' ')); // once in the namespace
     servers.clear();
     for (const auto &[address, options] : {std::pair {"192.0.2.9", QStringList()},
                                            {"192.0.2.10", QStringList()},
                                            {"192.0.2.11", QStringList()},
                                            {"192.0.2.13", QStringList("--refuse-login")},
+                                           {"192.0.2.14", QStringList("--silent")},
                                            {"192.0.2.130", QStringList()}}) {
         servers.push_back(std::make_unique<FtpServerProcess>());
         servers.back()->setFile(ParameterFile::generate(settingsOf("arm=1")));
@@ -367,11 +370,14 @@ void tst_Cli::findOnALan()
     // The upper half first: the modules are listed in ascending order all the same.
     const Run found = run({"find", "192.0.2.128/25", "192.0.2.0/25"});
     QCOMPARE(found.lines, QList<QByteArray>({"192.0.2.9", "192.0.2.10", "192.0.2.130"}));
-    QCOMPARE(found.errors,
-             QByteArray("qvtpx0xtweaker-cli: 192.0.2.13: its FTP server failed: The module refused the "
-                        "login: 530 Login refused.\n"
-                        "qvtpx0xtweaker-cli: 252 addresses: 3 modules, 248 without a module, 1 failed: "
-                        "192.0.2.13\n"));
+    QCOMPARE(
+        found.errors,
+        QByteArray("qvtpx0xtweaker-cli: 192.0.2.13: its FTP server failed: The module refused the "
+                   "login: 530 Login refused.\n"
+                   "qvtpx0xtweaker-cli: 192.0.2.14: its FTP server failed: No answer from the module for "
+                   "2 seconds\n"
+                   "qvtpx0xtweaker-cli: 252 addresses: 3 modules, 247 without a module, 2 failed: "
+                   "192.0.2.13, 192.0.2.14\n"));
     QCOMPARE(found.exitCode, 1);
     QVERIFY(!servers[0]->commands().contains("RETR")); // SIZE's answer was enough
     QVERIFY(!servers[2]->commands().contains("STOR")); // looked at, nothing more
