@@ -283,11 +283,11 @@ void tst_DeviceTransfer::quittingDuringAWrite_data()
     QTest::newRow("before the login") << QStringList {"--silent"} << ""
                                       << ""
                                       << "old";
-    QTest::newRow("once STOR went out") << QStringList {"--reply-delay", "0.5"} << "STOR"
+    QTest::newRow("once STOR went out") << QStringList {"--reply-delay", "0.25"} << "STOR"
                                         << ""
                                         << "new";
     QTest::newRow("once STOR went out, then the module breaks off")
-        << QStringList {"--reply-delay", "0.5", "--drop-after", "0"} << "STOR"
+        << QStringList {"--reply-delay", "0.25", "--drop-after", "0"} << "STOR"
         << "The module broke off the transfer of 347 bytes: its file may be cut short"
         << "cut";
 }
