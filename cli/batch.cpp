@@ -308,20 +308,19 @@ void Batch::endIfDone()
         return;
     ended = true;
     QVector<ModuleOutcome> outcomes;
-    QStringList found;
+    QVector<ModuleOutcome> found;
     bool anyFailed = false;
     for (const Module &module : qAsConst(modules)) {
         outcomes.append(module.outcome);
         anyFailed = anyFailed || !module.outcome.ok();
         if (module.outcome.result == Result::Found)
-            found << module.address;
+            found << module.outcome;
     }
-    std::sort(found.begin(), found.end(), ModuleAddress::ascending);
-    for (const QString &address : qAsConst(found))
-        write(request.json ? R"({"address":")" + address.toLatin1()
-                      + R"(","ok":true,"result":"found"})"
-                        "\n"
-                           : address.toLatin1() + '\n');
+    std::sort(found.begin(), found.end(), [](const ModuleOutcome &one, const ModuleOutcome &other) {
+        return ModuleAddress::ascending(one.address, other.address);
+    });
+    for (const ModuleOutcome &module : qAsConst(found))
+        write(request.json ? Report::jsonLine(module) : Report::textLines(module));
     if (!modules.isEmpty())
         emit note(Report::summary(outcomes));
     emit done(interruptedBy != 0 ? 128 + interruptedBy : anyFailed || outputFailed ? 1 : 0);

@@ -46,6 +46,8 @@ const QCommandLineOption jsonOption("json", "Print one JSON object per module (J
 const QCommandLineOption jobsOption({"j", "jobs"}, "Handle at most N modules at a time (default 256).", "N",
                                     "256");
 
+// The commands by name, in the order of Request::Operation.
+const QStringList commandNames {"read", "write", "restore", "find"};
 const QString commands = QStringLiteral("read, write, restore or find");
 
 // The settings of a parameter file given by the user: every key known,
@@ -157,12 +159,11 @@ QString checkOptionsBelong(const QCommandLineParser &parser, Request::Operation 
         {replaceOption, {Op::Read, Op::Write}},
         {addressesOption, {Op::Read, Op::Write, Op::Restore, Op::Find}},
     };
-    const QStringList names {"read", "write", "restore", "find"};
     for (const auto &[option, operations] : belongs) {
         if (parser.isSet(option) && !operations.contains(operation))
             return QStringLiteral("--%1 goes with %2, not %3")
-                .arg(option.names().constLast(), names.value(int(operations.first())),
-                     names.value(int(operation)));
+                .arg(option.names().constLast(), commandNames.value(int(operations.first())),
+                     commandNames.value(int(operation)));
     }
     return QString();
 }
@@ -183,11 +184,10 @@ QString checkArguments(const QCommandLineParser &parser, Request *request)
 {
     QStringList positional = parser.positionalArguments();
     const QString command = positional.isEmpty() ? QString() : positional.takeFirst();
-    const QStringList names {"read", "write", "restore", "find"};
-    if (!names.contains(command))
+    if (!commandNames.contains(command))
         return command.isEmpty() ? QStringLiteral("no command: ") + commands
                                  : QStringLiteral("unknown command \"%1\": %2").arg(command, commands);
-    request->operation = Request::Operation(names.indexOf(command));
+    request->operation = Request::Operation(commandNames.indexOf(command));
     QString error = checkOptionsBelong(parser, request->operation);
     if (error.isEmpty())
         error = checkNumbers(parser, request);

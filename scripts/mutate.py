@@ -133,7 +133,8 @@ MUTANTS = {
     "a subnet of another network taken": (CLI + "addresslist.cpp",
                                           "if (!ModuleAddress::isOnSubnets(QHostAddress(network), prefix, own))",
                                           "if (false)"),
-    "found modules unsorted": (CLI + "batch.cpp", "std::sort(found.begin(), found.end(), ModuleAddress::ascending);", ""),
+    "found modules unsorted": (CLI + "batch.cpp", "return ModuleAddress::ascending(one.address, other.address);",
+                               "return false;"),
     # Kept files
     "a kept file committed though cut": (CLI + "regularfile_posix.cpp",
                                          "int failure = writeAll(descriptor, bytes) && ::fsync(descriptor) == 0 ? 0 : errno;",
