@@ -1,24 +1,27 @@
 #ifndef BATCH_H
 #define BATCH_H
 
+#include "command.h"
 #include "commandline.h"
 #include "ftpaccessmanager.h"
 #include "moduleaddress.h"
-#include "moduleoutcome.h"
 
 #include <QHash>
 #include <QObject>
+
+#include <memory>
 
 class KeptFiles;
 class QIODevice;
 class QNetworkReply;
 
-// Runs one request on every module, at most `jobs` at a time, each with
+// Runs one command on every module, at most `jobs` at a time, each with
 // the FTP client's own time limits, so that none holds up the others for
 // longer; each module's lines are written to the output as soon as it is
-// done (find's, sorted, at the end). A write reads every module first,
-// keeps each file where asked, and only then writes, to the modules that
-// hold other bytes.
+// done (find's, sorted, at the end). What each step of a module is, and
+// what comes of it, is the command's (command.h); a module that waits
+// for the others (a write, until every module has been read) is written
+// once none is left to read.
 class Batch : public QObject
 {
     Q_OBJECT
@@ -28,6 +31,7 @@ public:
     // and whence restore sends them.
     Batch(const Request &request, QIODevice *output, const KeptFiles *kept = nullptr,
           QObject *parent = nullptr);
+    ~Batch() override;
     // Instead of this computer's own, read when the batch starts.
     void setSubnets(const QVector<ModuleAddress::Subnet> &subnets);
     void setTimeLimits(const FtpTimeLimits &limits) { manager.setTimeLimits(limits); }
@@ -48,15 +52,6 @@ signals:
     void done(int exitCode);
 
 private:
-    enum class Step { Read, Probe, Write, ReadBack };
-    struct Module
-    {
-        QString address;
-        QUrl url;
-        QByteArray toWrite;
-        bool done = false;
-        ModuleOutcome outcome;
-    };
     struct Job
     {
         int module;
@@ -66,28 +61,23 @@ private:
     void fill();
     void startJob(const Job &job);
     void transferred(QNetworkReply *reply);
-    void afterRead(Module &module, QNetworkReply *reply);
-    void beforeWrite(Module &module, QNetworkReply *reply);
-    void afterProbe(Module &module, const QNetworkReply *reply);
-    void afterWrite(int index, const QNetworkReply *reply);
-    void afterReadBack(Module &module, QNetworkReply *reply);
-    bool keep(Module &module, const QByteArray &file);
-    bool toRestore(Module &module);
-    void finish(Module &module, ModuleOutcome::Result result, const QString &error = QString());
+    void finish(int index, ModuleOutcome::Result result, const QString &error = QString());
+    void finished(int index);
     void write(const QByteArray &lines);
     void endIfDone();
 
-    Request request;
+    std::unique_ptr<Command> command;
+    bool json;
+    int jobs;
     QIODevice *output;
-    const KeptFiles *kept;
     FtpAccessManager manager {this};
     QVector<ModuleAddress::Subnet> subnets;
     bool subnetsGiven = false;
     QVector<Module> modules;
-    QList<Job> waiting;
+    QList<Job> waiting;        // to start, as jobs allow
+    QVector<int> waitingRound; // to write, once no module is left to read
     QHash<QNetworkReply *, Job> running;
-    bool writesPlanned = false;
-    int finished = 0;
+    int doneCount = 0;
     bool outputFailed = false;
     int interruptedBy = 0;
     bool ended = false;
