@@ -61,9 +61,14 @@ protected:
     const KeptFiles *const kept;
 };
 
-// The command the request names, for a run of it.
+// The commands, by name, each with its operation: the one list of them.
 namespace Commands {
+QStringList names();
+QString nameOf(Request::Operation operation);
+// False when there is no such command.
+bool find(const QString &name, Request::Operation *operation);
+// The command the request names, for a run of it.
 std::unique_ptr<Command> make(const Request &request, const KeptFiles *kept);
-}
+} // namespace Commands
 
 #endif // COMMAND_H

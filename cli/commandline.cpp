@@ -1,6 +1,7 @@
 #include "commandline.h"
 
 #include "addresslist.h"
+#include "command.h"
 #include "modulesettings.h"
 #include "parameterfile.h"
 #include "regularfile.h"
@@ -46,9 +47,13 @@ const QCommandLineOption jsonOption("json", "Print one JSON object per module (J
 const QCommandLineOption jobsOption({"j", "jobs"}, "Handle at most N modules at a time (default 256).", "N",
                                     "256");
 
-// The commands by name, in the order of Request::Operation.
-const QStringList commandNames {"read", "write", "restore", "find"};
-const QString commands = QStringLiteral("read, write, restore or find");
+// "read, write, restore or find"
+QString commandList()
+{
+    QStringList names = Commands::names();
+    const QString last = names.takeLast();
+    return names.join(QLatin1String(", ")) + QLatin1String(" or ") + last;
+}
 
 // The settings of a parameter file given by the user: every key known,
 // every value in its range.
@@ -162,8 +167,8 @@ QString checkOptionsBelong(const QCommandLineParser &parser, Request::Operation 
     for (const auto &[option, operations] : belongs) {
         if (parser.isSet(option) && !operations.contains(operation))
             return QStringLiteral("--%1 goes with %2, not %3")
-                .arg(option.names().constLast(), commandNames.value(int(operations.first())),
-                     commandNames.value(int(operation)));
+                .arg(option.names().constLast(), Commands::nameOf(operations.first()),
+                     Commands::nameOf(operation));
     }
     return QString();
 }
@@ -184,10 +189,9 @@ QString checkArguments(const QCommandLineParser &parser, Request *request)
 {
     QStringList positional = parser.positionalArguments();
     const QString command = positional.isEmpty() ? QString() : positional.takeFirst();
-    if (!commandNames.contains(command))
-        return command.isEmpty() ? QStringLiteral("no command: ") + commands
-                                 : QStringLiteral("unknown command \"%1\": %2").arg(command, commands);
-    request->operation = Request::Operation(commandNames.indexOf(command));
+    if (!Commands::find(command, &request->operation))
+        return command.isEmpty() ? QStringLiteral("no command: ") + commandList()
+                                 : QStringLiteral("unknown command \"%1\": %2").arg(command, commandList());
     QString error = checkOptionsBelong(parser, request->operation);
     if (error.isEmpty())
         error = checkNumbers(parser, request);
@@ -233,7 +237,7 @@ bool parseCommandLine(const QStringList &arguments, Request *request, QString *m
             "find [SUBNET...]: lists the modules on these subnets, or on all of this computer's.\n"
             "An ADDRESS may also be a range of the last number, 192.168.10.21-40, or a subnet, 192.168.10.0/24.")
             .arg(ModuleSettings::names()));
-    parser.addPositionalArgument(QStringLiteral("command"), commands);
+    parser.addPositionalArgument(QStringLiteral("command"), commandList());
     parser.addPositionalArgument(QStringLiteral("addresses"), QStringLiteral("The modules' IPv4 addresses."),
                                  QStringLiteral("ADDRESS..."));
     parser.addOptions({fromOption, setOption, noVerifyOption, dryRunOption, forceOption, backupOption,
