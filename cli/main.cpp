@@ -29,6 +29,19 @@ void showProgress(int done, int all)
         progress << "\r\033[K" << Qt::flush;
 }
 
+// The text of --help or --version on standard output: 0, or 1 when it
+// could not all be written.
+int print(const QString &message)
+{
+    QFile output;
+    output.open(1, QIODevice::WriteOnly | QIODevice::Unbuffered);
+    const QByteArray text = message.toUtf8();
+    if (output.write(text) == text.size())
+        return 0;
+    tell(QStringLiteral("the output could not be written: %1").arg(output.errorString()));
+    return 1;
+}
+
 // The modules the request names: for a restore, those whose files are
 // kept (all, or those named); for find without a subnet, the computer's.
 AddressList modulesOf(const Request &request, const QVector<ModuleAddress::Subnet> &subnets,
@@ -68,13 +81,7 @@ int main(int argc, char *argv[])
             tell(message);
             return exitCode;
         }
-        QFile output;
-        output.open(1, QIODevice::WriteOnly | QIODevice::Unbuffered);
-        const QByteArray text = message.toUtf8();
-        if (output.write(text) == text.size())
-            return 0;
-        tell(QStringLiteral("the output could not be written: %1").arg(output.errorString()));
-        return 1;
+        return print(message);
     }
     std::unique_ptr<KeptFiles> kept;
     if (!request.folder.isEmpty()) {
