@@ -1,6 +1,7 @@
 #include "qvtpx0xtweaker.h"
 
 #include "closeguard.h"
+#include "ftpaccessmanager.h"
 #include "mainform.h"
 #include "moduleaddress.h"
 #include "modulesettings.h"
@@ -10,7 +11,6 @@
 #include <QFrame>
 #include <QIcon>
 #include <QLineEdit>
-#include <QNetworkAccessManager>
 #include <QPixmap>
 #if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
 #include <QRegExp>
@@ -58,8 +58,9 @@ qvtpx0xtweaker::~qvtpx0xtweaker()
 }
 
 // Once the first frame is drawn, and long before the user can click Read,
-// the network layer loads its plugins: Qt does so for its first network
-// access manager, which would otherwise be the first read's.
+// the network layer sets itself up: Qt does so for its first network
+// access manager, which would otherwise be the first read's. The warm-up
+// is a manager of the transfers' own kind, which loads no bearer plugin.
 void qvtpx0xtweaker::paintEvent(QPaintEvent *event)
 {
     QMainWindow::paintEvent(event);
@@ -67,7 +68,7 @@ void qvtpx0xtweaker::paintEvent(QPaintEvent *event)
         return;
     firstFrameDrawn = true;
     QMetaObject::invokeMethod(
-        this, [] { QNetworkAccessManager warmUp; }, Qt::QueuedConnection);
+        this, [] { FtpAccessManager warmUp; }, Qt::QueuedConnection);
 }
 
 void qvtpx0xtweaker::on_lineEditIP_textChanged(const QString &arg1)

@@ -34,6 +34,7 @@ private slots:
     void cleanupTestCase();
     void init();
     void cleanup();
+    void loadsNoBearerPlugins();
     void transfer_data();
     void transfer();
     void oneTransferAtATime_data();
@@ -99,6 +100,23 @@ QString tst_DeviceTransfer::startServer(const QString &kind, const QStringList &
     if (kind == "scripted")
         return server->startScripted("127.0.0.1", options) ? "127.0.0.1" : QString();
     return "192.0.2.20"; // nobody on the LAN
+}
+
+// The window's first read loads none of Qt 5's bearer plugins, and with
+// them no D-Bus: nothing of either is mapped into the process after it.
+void tst_DeviceTransfer::loadsNoBearerPlugins()
+{
+    QFile maps("/proc/self/maps");
+    if (!maps.open(QIODevice::ReadOnly))
+        QSKIP("no /proc/self/maps here");
+    QVERIFY(!startServer("pyftpdlib").isEmpty());
+    typeAddress(window, "127.0.0.1");
+    clickButton(window, "butRead");
+    QTRY_COMPARE_WITH_TIMEOUT(transfersInFlight(window), 0, 15000);
+    QCOMPARE(controlState(window), fullState(moduleState));
+    const QByteArray mapped = maps.readAll();
+    QVERIFY(!mapped.contains("bearer"));
+    QVERIFY(!mapped.contains("libdbus"));
 }
 
 // How a failure is reported: the status bar, a warning, and one critical
