@@ -165,8 +165,10 @@ QByteArray jsonLine(const ModuleOutcome &outcome)
         object.insert(QStringLiteral("verified"), false);
     if (outcome.before != ModuleOutcome::Before::NotRead)
         object.insert(QStringLiteral("before"), beforeValue(outcome));
-    if (outcome.hasChanges())
+    if (outcome.hasChanges()) {
         object.insert(QStringLiteral("changes"), changes(outcome));
+        object.insert(QStringLiteral("after"), settingsObject(outcome.written));
+    }
     if (outcome.result == Result::Restored)
         object.insert(QStringLiteral("bytes"), outcome.restoredSize);
     if (!outcome.warnings.isEmpty())

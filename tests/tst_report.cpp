@@ -30,6 +30,9 @@ const QByteArray settingsB = R"("blighlvl":80,"blightout":120,)";
 const QByteArray settingsJson = settingsA + settingsB;
 const QByteArray beforeJson = R"("before":{"arm":1,"backlightmenu":0,"blighlvl":80,"blightout":120,)"
                               R"("networkmenu":0,"simulmenu":0,"timemenu":0},)";
+// What a write sent (the defaults), after the address.
+const QByteArray afterJson = R"("after":{"arm":3,"backlightmenu":0,"blighlvl":80,"blightout":120,)"
+                             R"("networkmenu":0,"simulmenu":0,"timemenu":0},)";
 const QByteArray otherJson = R"("networkmenu":0,"ok":true,)";
 const QByteArray restJson = R"("simulmenu":0,"timemenu":0)";
 } // namespace
@@ -74,16 +77,16 @@ void tst_Report::lines_data()
             + R"("error":"The module kept other content than was written","ok":false,"result":"failed"})";
     QTest::newRow("written") << outcome(Result::Written, Before::Settings)
                              << QByteArray("192.0.2.10 written: arm 1->3\n")
-                             << R"({"address":"192.0.2.10",)" + settingsA + beforeJson + settingsB
+                             << R"({"address":"192.0.2.10",)" + afterJson + settingsA + beforeJson + settingsB
             + R"("changes":"arm 1->3",)" + otherJson + R"("result":"written",)" + restJson + "}";
     QTest::newRow("written, not read back") << outcome(Result::Sent, Before::Settings)
                                             << QByteArray("192.0.2.10 written, not read back: arm 1->3\n")
-                                            << R"({"address":"192.0.2.10",)" + beforeJson
+                                            << R"({"address":"192.0.2.10",)" + afterJson + beforeJson
             + R"("changes":"arm 1->3","ok":true,"result":"written","verified":false})";
     QTest::newRow("written, its read-back interrupted")
         << outcome(Result::Unverified, Before::Settings)
         << QByteArray("192.0.2.10 written, not verified: interrupted\n")
-        << R"({"address":"192.0.2.10",)" + beforeJson
+        << R"({"address":"192.0.2.10",)" + afterJson + beforeJson
             + R"("changes":"arm 1->3","ok":true,"result":"written","verified":false})";
     QTest::newRow("not done") << outcome(Result::NotDone)
                               << QByteArray("192.0.2.10 error: not done: interrupted\n")
@@ -92,14 +95,14 @@ void tst_Report::lines_data()
     QTest::newRow("would change, no file")
         << outcome(Result::WouldChange, Before::NoFile)
         << QByteArray("192.0.2.10 would change: it had no file\n")
-        << R"({"address":"192.0.2.10",)" + settingsA + R"("before":null,)" + settingsB
+        << R"({"address":"192.0.2.10",)" + afterJson + settingsA + R"("before":null,)" + settingsB
             + R"("changes":"it had no file",)" + otherJson + R"("result":"would change",)" + restJson + "}";
     QTest::newRow("written over a file without settings")
         << outcome(Result::Sent, Before::NoSettings)
         << QByteArray("192.0.2.10 written, not read back: its file held none of the settings (6 bytes)\n")
-        << QByteArray(
-               R"x({"address":"192.0.2.10","before":{},"changes":"its file held none of the settings )x"
-               R"x((6 bytes)","ok":true,"result":"written","verified":false})x");
+        << R"({"address":"192.0.2.10",)" + afterJson
+            + R"x("before":{},"changes":"its file held none of the settings (6 bytes)","ok":true,)x"
+              R"x("result":"written","verified":false})x";
     ModuleOutcome restored = outcome(Result::Restored);
     restored.restoredSize = 31;
     QTest::newRow("restored") << restored << QByteArray("192.0.2.10 restored (31 bytes)\n")
