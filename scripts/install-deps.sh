@@ -25,7 +25,7 @@ windows)
     packages="$packages qt6-base-dev vsftpd util-linux
         xvfb xdotool binutils-mingw-w64-x86-64
         clang-14 libclang-rt-14-dev clang-tidy-14 clang-format-14 cppcheck clazy
-        dpkg-dev file desktop-file-utils lintian curl"
+        dpkg-dev file desktop-file-utils lintian curl ansible-core"
     ;;
 esac
 

@@ -27,12 +27,17 @@ DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$
 for file in /usr/bin/qvtpx0xtweaker /usr/share/applications/qvtpx0xtweaker.desktop \
     /usr/share/icons/hicolor/48x48/apps/qvtpx0xtweaker.png /usr/share/doc/qvtpx0xtweaker/copyright \
     /usr/share/doc/qvtpx0xtweaker/changelog.gz /usr/share/man/man1/qvtpx0xtweaker.1.gz \
-    /usr/bin/qvtpx0xtweaker-cli /usr/share/man/man1/qvtpx0xtweaker-cli.1.gz; do
+    /usr/bin/qvtpx0xtweaker-cli /usr/share/man/man1/qvtpx0xtweaker-cli.1.gz \
+    /usr/share/ansible/collections/ansible_collections/quorvella/vtpx/plugins/modules/vtpx_settings.py; do
     [ -f "$file" ] || { echo "not installed: $file"; exit 1; }
 done
 
 desktop-file-validate /usr/share/applications/qvtpx0xtweaker.desktop
 [ "$(/usr/bin/qvtpx0xtweaker-cli --version)" = "qvtpx0xtweaker-cli 1.0" ] || { echo "the console tool does not run"; exit 1; }
+# Debian's ansible-core finds the collection where the package put it.
+home=$(mktemp -d)
+HOME=$home ansible-doc quorvella.vtpx.vtpx_settings >/dev/null || { echo "ansible-doc does not find the collection"; exit 1; }
+rm -rf "$home"
 
 # The executable test starts the installed program, quits it and checks
 # its exit code; it needs no FTP server for the first two runs.
