@@ -12,11 +12,13 @@ namespace {
 const int watched[] = {SIGINT, SIGTERM, SIGHUP};
 struct sigaction former[3];
 int wakeUp[2] = {-1, -1}; // the handler writes the signal's number to [0], the watcher reads [1]
+volatile sig_atomic_t received = 0;
 
 // Only what a signal handler may do: one write() of one byte.
 extern "C" void handleSignal(int signalNumber)
 {
     const int savedErrno = errno;
+    received = 1;
     const char number = char(signalNumber);
     [[maybe_unused]] const auto written = ::write(wakeUp[0], &number, 1);
     errno = savedErrno;
@@ -42,8 +44,14 @@ InterruptWatcher::~InterruptWatcher()
 {
     if (wakeUp[0] == -1)
         return;
+    // Once interrupted, the process is on its way out with its own exit
+    // code: a repeat that comes after the watcher has gone changes nothing
+    // either.
+    struct sigaction ignore = {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
     for (int i = 0; i < 3; ++i)
-        sigaction(watched[i], &former[i], nullptr);
+        sigaction(watched[i], received ? &ignore : &former[i], nullptr);
     ::close(wakeUp[0]);
     ::close(wakeUp[1]);
     wakeUp[0] = wakeUp[1] = -1;

@@ -8,6 +8,7 @@ namespace {
 
 QPointer<InterruptWatcher> watcher;
 volatile LONG pending = 0; // the signal's number, until the watcher's thread takes it
+volatile LONG received = 0;
 
 // Windows calls this on a thread of its own.
 BOOL WINAPI handleConsoleEvent(DWORD event)
@@ -28,6 +29,7 @@ BOOL WINAPI handleConsoleEvent(DWORD event)
     default:
         return FALSE;
     }
+    InterlockedExchange(&received, 1);
     InterlockedCompareExchange(&pending, number, 0);
     QMetaObject::invokeMethod(watcher.data(), "deliver", Qt::QueuedConnection);
     // Returning from a closing console's event ends the process at once:
@@ -48,6 +50,11 @@ InterruptWatcher::InterruptWatcher(QObject *parent) : QObject(parent)
 InterruptWatcher::~InterruptWatcher()
 {
     SetConsoleCtrlHandler(handleConsoleEvent, FALSE);
+    // Once interrupted, the process is on its way out with its own exit
+    // code: a repeated Ctrl+C after the watcher has gone changes nothing
+    // either.
+    if (received)
+        SetConsoleCtrlHandler(nullptr, TRUE);
 }
 
 void InterruptWatcher::deliver()
