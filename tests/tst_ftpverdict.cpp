@@ -173,8 +173,8 @@ void tst_FtpVerdict::verdict()
 void tst_FtpVerdict::refusalComesFirst()
 {
     FtpFacts facts = factsOf("write 349 got=349 data=clean confirmed kept=349 idle");
-    facts.refusal = QNetworkReply::ContentAccessDenied;
-    facts.refusalText = "The module refused the write: 553 No.";
+    facts.refusal = FtpControlConnection::Refusal::Write;
+    facts.refusalReply = "553 No.";
     const FtpVerdict verdict = judge(facts);
     QCOMPARE(verdict.kind, FtpVerdict::Kind::Failure);
     QCOMPARE(verdict.code, QNetworkReply::ContentAccessDenied);

@@ -107,14 +107,13 @@ void FtpControlConnection::handle(const FtpProtocol::Response &reply)
         return emit sizeKept(reply.code == 213 ? FtpProtocol::fileSize(reply.text) : -1);
     }
     if (reply.code == 421)
-        return refuse(QNetworkReply::ServiceUnavailableError, QStringLiteral("The module is busy"), reply);
+        return refuse(Refusal::Busy, reply);
     switch (current) {
     case Step::Greeting:
         if (reply.code == 120) // ready in a while: another reply follows
             return;
         if (reply.code != 220)
-            return refuse(QNetworkReply::ConnectionRefusedError,
-                          QStringLiteral("The module refused the connection"), reply);
+            return refuse(Refusal::Connection, reply);
         return send("USER " + url.userName().toUtf8(), Step::User);
     case Step::User:
     case Step::Password:
@@ -139,10 +138,7 @@ void FtpControlConnection::handle(const FtpProtocol::Response &reply)
     case Step::Done:
         break;
     }
-    if (reply.code >= 400)
-        return refuse(QNetworkReply::ContentOperationNotPermittedError,
-                      QStringLiteral("The module refused the transfer"), reply);
-    refuseUnexpected(reply);
+    refuse(reply.code >= 400 ? Refusal::Transfer : Refusal::UnexpectedReply, reply);
 }
 
 void FtpControlConnection::handleLogin(const FtpProtocol::Response &reply)
@@ -151,9 +147,7 @@ void FtpControlConnection::handleLogin(const FtpProtocol::Response &reply)
         return send("TYPE I", Step::Type);
     if (current == Step::User && reply.code == 331)
         return send("PASS " + url.password().toUtf8(), Step::Password);
-    if (reply.code < 400)
-        return refuseUnexpected(reply);
-    refuse(QNetworkReply::AuthenticationRequiredError, QStringLiteral("The module refused the login"), reply);
+    refuse(reply.code < 400 ? Refusal::UnexpectedReply : Refusal::Login, reply);
 }
 
 // A server without SIZE, or that will not tell, leaves the size unknown.
@@ -165,7 +159,7 @@ void FtpControlConnection::handleSize(const FtpProtocol::Response &reply)
     if (sizeTold)
         emit sizeAnnounced(FtpProtocol::fileSize(reply.text));
     else if (reply.code < 400)
-        return refuseUnexpected(reply);
+        return refuse(Refusal::UnexpectedReply, reply);
     if (current == Step::Size)
         send("PASV", Step::Passive);
 }
@@ -182,33 +176,23 @@ void FtpControlConnection::handleTransfer(const FtpProtocol::Response &reply)
         return emit confirmed();
     }
     if (reply.code < 400)
-        return refuseUnexpected(reply);
+        return refuse(Refusal::UnexpectedReply, reply);
     if (upload)
-        return refuse(QNetworkReply::ContentAccessDenied, QStringLiteral("The module refused the write"),
-                      reply);
-    if (reply.code == 550 && !sizeTold) // a file whose size was told is there, but not for reading
-        return refuse(QNetworkReply::ContentNotFoundError,
-                      QStringLiteral("The module has no file %1").arg(QString::fromUtf8(path)), reply);
-    refuse(QNetworkReply::ContentOperationNotPermittedError,
-           QStringLiteral("The module refused the transfer"), reply);
+        return refuse(Refusal::Write, reply);
+    // A file whose size was told is there, but not for reading.
+    refuse(reply.code == 550 && !sizeTold ? Refusal::NoFile : Refusal::Transfer, reply);
 }
 
-void FtpControlConnection::refuse(QNetworkReply::NetworkError code, const QString &what,
-                                  const FtpProtocol::Response &reply)
+void FtpControlConnection::refuse(Refusal refusal, const FtpProtocol::Response &reply)
 {
     current = Step::Done;
-    emit refused(code, what + QStringLiteral(": ") + shown(reply));
+    emit refused(refusal, shown(reply));
 }
 
 void FtpControlConnection::refuseInvalid()
 {
     current = Step::Done;
-    emit refused(QNetworkReply::ProtocolFailure, QStringLiteral("The module sent an invalid reply"));
-}
-
-void FtpControlConnection::refuseUnexpected(const FtpProtocol::Response &reply)
-{
-    refuse(QNetworkReply::ProtocolFailure, QStringLiteral("The module sent an unexpected reply"), reply);
+    emit refused(Refusal::InvalidReply, QString());
 }
 
 void FtpControlConnection::socketFailed()

@@ -21,6 +21,18 @@ class FtpControlConnection : public QObject
 
 public:
     enum class Step { Greeting, User, Password, Type, Size, Passive, DataConnection, Transfer, Verify, Done };
+    // What the server said no to, or that it spoke no FTP.
+    enum class Refusal {
+        None,
+        Busy,
+        Connection,
+        Login,
+        Transfer,
+        Write,
+        NoFile,
+        InvalidReply,
+        UnexpectedReply
+    };
 
     FtpControlConnection(const QUrl &url, bool upload, QObject *parent);
     void connectToServer();
@@ -42,8 +54,9 @@ signals:
     void transferBegun();            // 125 or 150: a write's data may go
     void confirmed();                // 226 or 250
     void sizeKept(qint64 size);      // after a write; -1: no size told
-    // The server said no, or spoke no FTP.
-    void refused(QNetworkReply::NetworkError code, const QString &text);
+    // The server said no, or spoke no FTP; reply: its words, as they may
+    // be shown (none for an invalid reply).
+    void refused(FtpControlConnection::Refusal refusal, const QString &reply);
     // The connection failed or ended before the conversation did;
     // connected: whether it still was when the error came.
     void lost(QAbstractSocket::SocketError error, const QString &text, bool connected);
@@ -55,8 +68,7 @@ private:
     void handleLogin(const FtpProtocol::Response &reply);
     void handleSize(const FtpProtocol::Response &reply);
     void handleTransfer(const FtpProtocol::Response &reply);
-    void refuse(QNetworkReply::NetworkError code, const QString &what, const FtpProtocol::Response &reply);
-    void refuseUnexpected(const FtpProtocol::Response &reply);
+    void refuse(Refusal refusal, const FtpProtocol::Response &reply);
     void refuseInvalid();
     void socketFailed();
 

@@ -25,16 +25,16 @@ FtpReply::FtpReply(QNetworkAccessManager::Operation operation, const QNetworkReq
     setOperation(operation);
     open(QIODevice::ReadOnly);
 
-    const QString refused = refusal(outgoingData);
-    if (!refused.isEmpty()) {
-        const NetworkError code
-            = url().scheme() == QLatin1String("ftp") ? ProtocolInvalidOperationError : ProtocolUnknownError;
-        end({FtpVerdict::Kind::Failure, code, refused});
+    facts.requestRefusal = refusal(outgoingData);
+    facts.ftpScheme = url().scheme() == QLatin1String("ftp");
+    if (!facts.requestRefusal.isEmpty()) {
+        settle();
         return;
     }
     facts.upload = !isDownload();
     facts.probe = isProbe();
     facts.maxFileSize = maxFileSize;
+    facts.fileName = url().path(QUrl::FullyDecoded).mid(1);
     if (outgoingData)
         file = outgoingData->read(maxFileSize);
     facts.fileSize = facts.upload ? file.size() : 0;
@@ -90,11 +90,12 @@ void FtpReply::connectControl()
         facts.kept = size;
         settle();
     });
-    connect(control, &FtpControlConnection::refused, this, [this](NetworkError code, const QString &text) {
-        facts.refusal = code;
-        facts.refusalText = text;
-        settle();
-    });
+    connect(control, &FtpControlConnection::refused, this,
+            [this](FtpControlConnection::Refusal refusal, const QString &reply) {
+                facts.refusal = refusal;
+                facts.refusalReply = reply;
+                settle();
+            });
     connect(control, &FtpControlConnection::lost, this,
             [this](QAbstractSocket::SocketError error, const QString &text, bool connected) {
                 facts.controlLost = true;
@@ -175,7 +176,8 @@ void FtpReply::settle()
 {
     if (ended)
         return;
-    facts.step = control->step();
+    if (control)
+        facts.step = control->step();
     const FtpVerdict verdict = judge(facts);
     if (verdict.kind != FtpVerdict::Kind::Open)
         end(verdict);
@@ -216,8 +218,8 @@ void FtpReply::emitFinished()
 
 void FtpReply::abort()
 {
-    if (!ended)
-        end({FtpVerdict::Kind::Failure, OperationCanceledError, QStringLiteral("Operation canceled")});
+    facts.aborted = true;
+    settle();
     emitFinished();
 }
 

@@ -13,6 +13,37 @@ FtpVerdict failure(Error code, const QString &text)
 const FtpVerdict open {};
 const FtpVerdict success {FtpVerdict::Kind::Success, QNetworkReply::NoError, QString()};
 
+// What the server said no to, in the words of the outcome, with its own.
+FtpVerdict refused(const FtpFacts &facts)
+{
+    using Refusal = FtpControlConnection::Refusal;
+    const QString reply = QStringLiteral(": ") + facts.refusalReply;
+    switch (facts.refusal) {
+    case Refusal::Busy:
+        return failure(Error::ServiceUnavailableError, QStringLiteral("The module is busy") + reply);
+    case Refusal::Connection:
+        return failure(Error::ConnectionRefusedError,
+                       QStringLiteral("The module refused the connection") + reply);
+    case Refusal::Login:
+        return failure(Error::AuthenticationRequiredError,
+                       QStringLiteral("The module refused the login") + reply);
+    case Refusal::Transfer:
+        return failure(Error::ContentOperationNotPermittedError,
+                       QStringLiteral("The module refused the transfer") + reply);
+    case Refusal::Write:
+        return failure(Error::ContentAccessDenied, QStringLiteral("The module refused the write") + reply);
+    case Refusal::NoFile:
+        return failure(Error::ContentNotFoundError,
+                       QStringLiteral("The module has no file %1").arg(facts.fileName) + reply);
+    case Refusal::InvalidReply:
+        return failure(Error::ProtocolFailure, QStringLiteral("The module sent an invalid reply"));
+    case Refusal::UnexpectedReply:
+    case Refusal::None:
+        break;
+    }
+    return failure(Error::ProtocolFailure, QStringLiteral("The module sent an unexpected reply") + reply);
+}
+
 FtpVerdict timeLimit(const FtpFacts &facts)
 {
     const QString seconds = QString::number(facts.limitMs / 1000.0);
@@ -138,8 +169,13 @@ FtpVerdict judgeWrite(const FtpFacts &facts)
 
 FtpVerdict judge(const FtpFacts &facts)
 {
-    if (facts.refusal != Error::NoError)
-        return failure(facts.refusal, facts.refusalText);
+    if (!facts.requestRefusal.isEmpty())
+        return failure(facts.ftpScheme ? Error::ProtocolInvalidOperationError : Error::ProtocolUnknownError,
+                       facts.requestRefusal);
+    if (facts.aborted)
+        return failure(Error::OperationCanceledError, QStringLiteral("Operation canceled"));
+    if (facts.refusal != FtpControlConnection::Refusal::None)
+        return refused(facts);
     if (facts.limit != FtpFacts::Limit::None)
         return timeLimit(facts);
     if (facts.controlLost && facts.step != FtpControlConnection::Step::Transfer)

@@ -14,6 +14,11 @@ struct FtpFacts
 {
     enum class Limit { None, Connect, Idle, Total };
 
+    // The request, before anything is sent.
+    QString requestRefusal; // why this client does not take it; empty: taken
+    bool ftpScheme = true;
+    bool aborted = false; // by the reply's user
+
     bool upload = false;
     bool probe = false;     // a read that SIZE's answer ends
     qint64 fileSize = 0;    // the bytes a write sends
@@ -22,8 +27,9 @@ struct FtpFacts
     qint64 transferred = 0; // bytes received so far, or sent
 
     // The control connection.
-    QNetworkReply::NetworkError refusal = QNetworkReply::NoError; // the server said no, or spoke no FTP
-    QString refusalText;
+    FtpControlConnection::Refusal refusal = FtpControlConnection::Refusal::None;
+    QString refusalReply;                                                   // the server's words
+    QString fileName;                                                       // the one asked for
     FtpControlConnection::Step step = FtpControlConnection::Step::Greeting; // where the conversation is
     bool confirmed = false;                                                 // 226 or 250
     bool controlLost = false;
