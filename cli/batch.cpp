@@ -116,6 +116,7 @@ void Batch::finish(int index, Result result, const QString &error)
 
 void Batch::finished(int index)
 {
+    manager.endSession(modules.at(index).url);
     ++doneCount;
     if (command->printsAsDone()) {
         const ModuleOutcome &outcome = modules.at(index).outcome;

@@ -35,6 +35,8 @@ public:
     // Instead of this computer's own, read when the batch starts.
     void setSubnets(const QVector<ModuleAddress::Subnet> &subnets);
     void setTimeLimits(const FtpTimeLimits &limits) { manager.setTimeLimits(limits); }
+    // Keeps up to `count` modules' sessions between their transfers.
+    void keepSessions(int count) { manager.keepSessions(count); }
     // The modules, each once.
     void start(const QStringList &addresses);
     // Starts no further module and drops every read; a write that may

@@ -111,6 +111,9 @@ int main(int argc, char *argv[])
     InterruptWatcher interrupts;
     Batch batch(request, &output, kept.get());
     batch.setSubnets(subnets);
+    // A module's transfers in turn run in one session, as many as the
+    // open files that the jobs leave allow.
+    batch.keepSessions(qMin(int(modules.addresses.size()), allowed - request.jobs));
     QObject::connect(&interrupts, &InterruptWatcher::interrupted, &batch, &Batch::interrupt);
     QObject::connect(&batch, &Batch::note, &tell);
     if (Platform::isTerminal(stderr))

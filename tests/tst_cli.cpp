@@ -168,6 +168,8 @@ void tst_Cli::readAndWriteEveryModule()
     for (int number = 1; number <= 4; ++number) {
         QCOMPARE(servers[number - 1]->file(), fileWritten());
         QCOMPARE(servers[number - 1]->commands().count("STOR"), 1);
+        // The read, then the whole write (its read, STOR, read-back) in one session.
+        QCOMPARE(servers[number - 1]->commands().count("USER"), 2);
     }
 }
 

@@ -34,6 +34,8 @@ private slots:
     void transfer_data();
     void transfer();
     void replyConventions();
+    void oneSessionPerServer_data();
+    void oneSessionPerServer();
     void noBearerPlugins();
 
 private:
@@ -291,6 +293,34 @@ void tst_FtpClient::replyConventions()
     QVERIFY(waitUntilFinished(deletion));
     QCOMPARE(deletion->error(), QNetworkReply::ProtocolInvalidOperationError);
     QCOMPARE(server->commands().count("USER"), 2); // the read and the write, nothing more
+}
+
+// With sessions kept, a read, a write and a read again of one module run
+// in one session; one that the server ended after the first transfer is
+// replaced, and nothing is lost.
+void tst_FtpClient::oneSessionPerServer_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("logins");
+    QTest::newRow("kept by the server") << QStringList() << 1;
+    QTest::newRow("ended with 421 at the next command") << QStringList {"--end-sessions", "421"} << 3;
+    QTest::newRow("closed at the next command") << QStringList {"--end-sessions", "close"} << 3;
+}
+
+void tst_FtpClient::oneSessionPerServer()
+{
+    QFETCH(QStringList, options);
+    QFETCH(int, logins);
+    manager->keepSessions(1);
+    QVERIFY(server->startPyftpdlib("127.0.0.1", options));
+    for (const char *operation : {"read", "write", "read"}) {
+        QNetworkReply *reply = start(operation);
+        QVERIFY(waitUntilFinished(reply));
+        QCOMPARE(reply->errorString(), QString("Unknown error"));
+        QCOMPARE(reply->readAll(), QByteArray(operation) == "read" ? server->file() : QByteArray());
+    }
+    QCOMPARE(server->file(), newFile);
+    QCOMPARE(server->commands().count("USER"), logins);
 }
 
 // A transfer loads none of Qt 5's bearer plugins, and with them no D-Bus:

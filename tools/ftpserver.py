@@ -51,6 +51,9 @@ def parse_arguments():
     parser.add_argument("--endless-file", action="store_true", help="send a download that never ends")
     parser.add_argument("--masquerade", metavar="ADDRESS", help="name ADDRESS in every 227 reply")
     parser.add_argument("--passive-port", type=int, metavar="PORT", help="open data connections on PORT")
+    parser.add_argument("--end-sessions", choices=["421", "close"],
+                        help="after a transfer, end the session at the client's next command: "
+                             "with a 421 reply, or closing without a word")
     parser.add_argument("--log", metavar="FILE", help="append every command received to FILE")
     parser.add_argument("--verbose", action="store_true", help="log every session on stderr")
     return parser.parse_args()
@@ -119,10 +122,25 @@ def make_handler(options):
                 time.sleep(options.reply_delay)
             super().respond(resp)
 
+        transfer_done = False
+
+        def on_file_sent(self, file):
+            self.transfer_done = True
+
+        def on_file_received(self, file):
+            self.transfer_done = True
+
         def pre_process_command(self, line, cmd, arg):
             if options.log:
                 with open(options.log, "a") as log:
                     log.write(cmd + "\n")
+            if options.end_sessions and self.transfer_done:
+                if options.end_sessions == "421":
+                    self.respond("421 Session ended.")
+                    self.close_when_done()
+                else:
+                    self.close()
+                return
             if cmd == options.stall_after:
                 return
             if cmd in self.answers:

@@ -1,5 +1,7 @@
 #include "ftpaccessmanager.h"
 
+#include "ftpsessions.h"
+
 #include <QCoreApplication>
 #include <QtNetwork/qtnetwork-config.h>
 #if QT_VERSION < QT_VERSION_CHECK(6, 0, 0) && QT_CONFIG(bearermanagement)
@@ -41,5 +43,17 @@ FtpAccessManager::FtpAccessManager(QObject *parent) : QNetworkAccessManager(with
 QNetworkReply *FtpAccessManager::createRequest(Operation operation, const QNetworkRequest &request,
                                                QIODevice *outgoingData)
 {
-    return new FtpReply(operation, request, outgoingData, timeLimits, this);
+    return new FtpReply(operation, request, outgoingData, timeLimits, sessions, this);
+}
+
+void FtpAccessManager::keepSessions(int count)
+{
+    delete sessions;
+    sessions = count > 0 ? new FtpSessions(count, this) : nullptr;
+}
+
+void FtpAccessManager::endSession(const QUrl &url)
+{
+    if (sessions)
+        sessions->end(url);
 }

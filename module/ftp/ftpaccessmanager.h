@@ -3,6 +3,8 @@
 
 #include "ftpreply.h"
 
+class FtpSessions;
+
 #include <QNetworkAccessManager>
 
 // A network access manager whose get() and put() speak FTP through the
@@ -18,6 +20,13 @@ public:
 
     // For the transfers started from now on.
     void setTimeLimits(const FtpTimeLimits &limits) { timeLimits = limits; }
+    // Keeps up to `sessions` logged-in control connections between
+    // transfers, one per server, so that a server's transfers in turn run
+    // in one session; none by default.
+    void keepSessions(int sessions);
+    // Ends the session kept with the server of `url`: its transfers are
+    // over.
+    void endSession(const QUrl &url);
 
 protected:
     QNetworkReply *createRequest(Operation operation, const QNetworkRequest &request,
@@ -25,6 +34,7 @@ protected:
 
 private:
     FtpTimeLimits timeLimits;
+    FtpSessions *sessions = nullptr;
 };
 
 #endif // FTPACCESSMANAGER_H

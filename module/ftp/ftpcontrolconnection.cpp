@@ -41,6 +41,39 @@ void FtpControlConnection::connectToServer()
     socket->connectToHost(url.host(), quint16(url.port(21)));
 }
 
+bool FtpControlConnection::isIdle() const
+{
+    return endedWell && current == Step::Done && socket->state() == QAbstractSocket::ConnectedState
+        && socket->bytesAvailable() == 0;
+}
+
+void FtpControlConnection::resume(const QUrl &url, bool upload)
+{
+    this->url = url;
+    path = url.path(QUrl::FullyDecoded).mid(1).toUtf8();
+    this->upload = upload;
+    sizeTold = false;
+    endedWell = false;
+    replyCount = 0;
+    askForTheFile();
+}
+
+// The transfer's own commands, once logged in with TYPE I.
+void FtpControlConnection::askForTheFile()
+{
+    upload ? send("PASV", Step::Passive) : send("SIZE " + path, Step::Size);
+}
+
+void FtpControlConnection::hangUp()
+{
+    current = Step::Done;
+    if (socket->state() == QAbstractSocket::ConnectedState) {
+        socket->write("QUIT\r\n");
+        socket->flush();
+    }
+    socket->abort();
+}
+
 QHostAddress FtpControlConnection::peerAddress() const
 {
     return socket->peerAddress();
@@ -68,6 +101,7 @@ void FtpControlConnection::quit()
 void FtpControlConnection::abort()
 {
     current = Step::Done;
+    endedWell = false;
     QMetaObject::invokeMethod(socket, &QTcpSocket::abort, Qt::QueuedConnection);
 }
 
@@ -102,8 +136,10 @@ void FtpControlConnection::readReplies()
 
 void FtpControlConnection::handle(const FtpProtocol::Response &reply)
 {
+    ++replyCount;
     if (current == Step::Verify) { // the answer to SIZE after a write
         current = Step::Done;
+        endedWell = reply.code != 421; // 421: the server ends the session
         return emit sizeKept(reply.code == 213 ? FtpProtocol::fileSize(reply.text) : -1);
     }
     if (reply.code == 421)
@@ -121,7 +157,7 @@ void FtpControlConnection::handle(const FtpProtocol::Response &reply)
     case Step::Type:
         if (reply.code != 200 && reply.code != 202) // 202: binary is all it knows anyway
             break;
-        return upload ? send("PASV", Step::Passive) : send("SIZE " + path, Step::Size);
+        return askForTheFile();
     case Step::Size:
         return handleSize(reply);
     case Step::Passive:
@@ -169,10 +205,12 @@ void FtpControlConnection::handleTransfer(const FtpProtocol::Response &reply)
     if (reply.code == 125 || reply.code == 150)
         return emit transferBegun();
     if (reply.code == 226 || reply.code == 250) {
-        if (upload) // what the module kept, one round trip later
+        if (upload) { // what the module kept, one round trip later
             send("SIZE " + path, Step::Verify);
-        else
+        } else {
             current = Step::Done;
+            endedWell = true;
+        }
         return emit confirmed();
     }
     if (reply.code < 400)
@@ -186,6 +224,7 @@ void FtpControlConnection::handleTransfer(const FtpProtocol::Response &reply)
 void FtpControlConnection::refuse(Refusal refusal, const FtpProtocol::Response &reply)
 {
     current = Step::Done;
+    endedWell = false;
     emit refused(refusal, shown(reply));
 }
 

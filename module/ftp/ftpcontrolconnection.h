@@ -14,7 +14,8 @@ class QTcpSocket;
 // server (RFC 959), step by step: the anonymous login, TYPE I, SIZE before
 // a read, PASV, RETR or STOR once the data connection is up, and SIZE
 // after a write. It tells what the server said; judge() (ftpverdict.h)
-// decides what that means for the transfer.
+// decides what that means for the transfer. A connection whose transfer
+// ended well may carry the next one with the same server (FtpSessions).
 class FtpControlConnection : public QObject
 {
     Q_OBJECT
@@ -36,6 +37,15 @@ public:
 
     FtpControlConnection(const QUrl &url, bool upload, QObject *parent);
     void connectToServer();
+    // Whether the conversation ended well, logged in, with nothing said
+    // since: the connection may carry the next transfer with this server.
+    bool isIdle() const;
+    // The next transfer on an idle connection, logged in with TYPE I.
+    void resume(const QUrl &url, bool upload);
+    // The replies handled since the connection was made or resumed.
+    int answered() const { return replyCount; }
+    // Ends an idle connection at once, saying QUIT.
+    void hangUp();
     // RETR or STOR, once the data connection is up.
     void startTransfer();
     // Ends the session: politely after a success, else at once. Either
@@ -63,6 +73,7 @@ signals:
 
 private:
     void send(const QByteArray &command, Step next);
+    void askForTheFile();
     void readReplies();
     void handle(const FtpProtocol::Response &reply);
     void handleLogin(const FtpProtocol::Response &reply);
@@ -79,6 +90,8 @@ private:
     bool upload;
     Step current = Step::Greeting;
     bool sizeTold = false; // SIZE answered before a read: the file is there
+    bool endedWell = false;
+    int replyCount = 0;
 };
 
 #endif // FTPCONTROLCONNECTION_H

@@ -2,6 +2,7 @@
 
 #include "ftpcontrolconnection.h"
 #include "ftpdataconnection.h"
+#include "ftpsessions.h"
 
 namespace {
 
@@ -17,8 +18,9 @@ bool isPlainText(const QByteArray &text)
 } // namespace
 
 FtpReply::FtpReply(QNetworkAccessManager::Operation operation, const QNetworkRequest &request,
-                   QIODevice *outgoingData, const FtpTimeLimits &limits, QObject *parent)
-    : QNetworkReply(parent), limits(limits)
+                   QIODevice *outgoingData, const FtpTimeLimits &limits, FtpSessions *sessions,
+                   QObject *parent)
+    : QNetworkReply(parent), limits(limits), sessions(sessions)
 {
     setRequest(request);
     setUrl(request.url());
@@ -65,10 +67,17 @@ QString FtpReply::refusal(const QIODevice *outgoingData) const
     return QString();
 }
 
-// Each of the conversation's events is a fact; then the verdict.
+// Each of the conversation's events is a fact; then the verdict. A
+// session kept from this module's last transfer goes on where it stopped;
+// a probe, which ends halfway, never takes one.
 void FtpReply::connectControl()
 {
-    control = new FtpControlConnection(url(), facts.upload, this);
+    control = sessions && !facts.probe ? sessions->take(url()) : nullptr;
+    reused = control != nullptr;
+    if (reused)
+        control->setParent(this);
+    else
+        control = new FtpControlConnection(url(), facts.upload, this);
     connect(control, &FtpControlConnection::heard, this, &FtpReply::stillAlive);
     connect(control, &FtpControlConnection::connected, this, [this] { connected = true; });
     connect(control, &FtpControlConnection::sizeAnnounced, this, [this](qint64 size) {
@@ -92,19 +101,43 @@ void FtpReply::connectControl()
     });
     connect(control, &FtpControlConnection::refused, this,
             [this](FtpControlConnection::Refusal refusal, const QString &reply) {
+                if (refusal == FtpControlConnection::Refusal::Busy && retryIfStale())
+                    return;
                 facts.refusal = refusal;
                 facts.refusalReply = reply;
                 settle();
             });
     connect(control, &FtpControlConnection::lost, this,
             [this](QAbstractSocket::SocketError error, const QString &text, bool connected) {
+                if (retryIfStale())
+                    return;
                 facts.controlLost = true;
                 facts.controlError = error;
                 facts.controlErrorText = text;
                 facts.controlConnected = connected;
                 settle();
             });
-    control->connectToServer();
+    if (reused) {
+        connected = true;
+        control->resume(url(), facts.upload);
+    } else {
+        control->connectToServer();
+    }
+}
+
+// A kept session that the server ended meanwhile (closed, or said 421 as
+// it timed out) before answering this transfer's first command: nothing
+// of this transfer reached the module, so it starts again with a session
+// of its own.
+bool FtpReply::retryIfStale()
+{
+    if (!reused || control->answered() > 1)
+        return false;
+    control->disconnect(this);
+    control->abort();
+    control->deleteLater();
+    connectControl();
+    return true;
 }
 
 bool FtpReply::isProbe() const
@@ -115,7 +148,8 @@ bool FtpReply::isProbe() const
 
 bool FtpReply::mayHaveChangedFile() const
 {
-    return facts.upload && control && control->step() >= FtpControlConnection::Step::Transfer;
+    const FtpControlConnection::Step step = control ? control->step() : facts.step;
+    return facts.upload && step >= FtpControlConnection::Step::Transfer;
 }
 
 void FtpReply::openDataConnection(quint16 port)
@@ -189,10 +223,15 @@ void FtpReply::end(const FtpVerdict &verdict)
 {
     ended = true;
     limitTimer.stop();
-    if (control && verdict.kind == FtpVerdict::Kind::Success)
+    if (control && verdict.kind == FtpVerdict::Kind::Success && sessions) {
+        control->disconnect(this);
+        sessions->keep(control, url());
+        control = nullptr;
+    } else if (control && verdict.kind == FtpVerdict::Kind::Success) {
         control->quit();
-    else if (control)
+    } else if (control) {
         control->abort();
+    }
     if (data)
         data->abort();
     if (verdict.kind == FtpVerdict::Kind::Failure) {

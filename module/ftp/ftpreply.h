@@ -11,6 +11,7 @@
 
 class FtpControlConnection;
 class FtpDataConnection;
+class FtpSessions;
 
 // How long a transfer may go without any answer or data byte, and in all.
 struct FtpTimeLimits
@@ -43,8 +44,10 @@ class FtpReply : public QNetworkReply
 public:
     static constexpr int maxFileSize = ParameterFile::maxSize;
 
+    // sessions: where a session that ended well is kept, and taken from;
+    // none: each transfer has a session of its own.
     FtpReply(QNetworkAccessManager::Operation operation, const QNetworkRequest &request,
-             QIODevice *outgoingData, const FtpTimeLimits &limits, QObject *parent);
+             QIODevice *outgoingData, const FtpTimeLimits &limits, FtpSessions *sessions, QObject *parent);
 
     void abort() override;
     qint64 bytesAvailable() const override;
@@ -69,6 +72,7 @@ private:
     bool isDownload() const { return operation() == QNetworkAccessManager::GetOperation || isProbe(); }
     QString refusal(const QIODevice *outgoingData) const;
     void connectControl();
+    bool retryIfStale();
     void openDataConnection(quint16 port);
     void receiveFileData(const QByteArray &bytes);
     void checkTimeLimits();
@@ -82,12 +86,14 @@ private:
     FtpFacts facts;
     bool ended = false;
     bool connected = false;
+    bool reused = false;   // the control connection is a kept session
     QByteArray file;       // what is sent, or what has arrived so far
     qint64 fileOffset = 0; // read from `file` by the reply's user
     FtpTimeLimits limits;
     QElapsedTimer sinceStart;
     QElapsedTimer sinceHeard;
     QTimer limitTimer; // due when a limit could next be reached, no sooner
+    FtpSessions *sessions;
 };
 
 #endif // FTPREPLY_H
