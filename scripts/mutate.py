@@ -36,6 +36,8 @@ MUTANTS = {
     # The window
     "switches written inverted": (WINDOW + "settingscontrols.cpp", "return box->isChecked() ? 1 : 0;",
                                   "return box->isChecked() ? 0 : 1;"),
+    "the window's warm-up loads the bearer plugins": (WINDOW + "qvtpx0xtweaker.cpp", "[] { FtpAccessManager warmUp; }",
+                                                      "[] { QNetworkAccessManager warmUp; }"),
     "time-out shown in the level": (WINDOW + "settingscontrols.cpp", "[form](int seconds) { form->spinBoxBlTime->setValue(seconds); }",
                                     "[form](int seconds) { form->sliderBlVal->setValue(seconds); }"),
     "Restore defaults leaves ticked boxes ticked": (WINDOW + "settingscontrols.cpp", "[box](int value) { box->setChecked(value != 0); }",
@@ -113,6 +115,8 @@ MUTANTS = {
     "exit code 0 after a failure": (CLI + "batch.cpp", "anyFailed || outputFailed ? 1 : 0", "outputFailed ? 1 : 0"),
     "an interrupt cuts every write": (CLI + "batch.cpp", "if (job->step == Step::Write && ftp && ftp->mayHaveChangedFile())",
                                       "if (false)"),
+    "a write before its STOR finishes after an interrupt": (CLI + "batch.cpp",
+        "if (job->step == Step::Write && ftp && ftp->mayHaveChangedFile())", "if (job->step == Step::Write && ftp)"),
     "a failed output ignored": (CLI + "batch.cpp", "if (written == lines.size())", "if (true)"),
     "a module given twice written twice": (CLI + "addresslist.cpp", "if (first != firstGiven.constEnd()) {", "if (false) {"),
     "a file without settings read as the defaults": (CLI + "readcommand.cpp", "if (reading.settingLines == 0)", "if (false)"),

@@ -199,30 +199,35 @@ void tst_Cli::aMistakeInTheArguments()
 void tst_Cli::interrupt_data()
 {
     QTest::addColumn<int>("signalNumber");
-    QTest::addColumn<bool>("writing"); // else still reading, every module
-    QTest::newRow("SIGINT, writing") << SIGINT << true;
-    QTest::newRow("SIGINT, reading") << SIGINT << false;
+    QTest::addColumn<bool>("writing");     // else still reading, every module
+    QTest::addColumn<bool>("fifthWrites"); // else it waits for a job
+    QTest::newRow("SIGINT, writing") << SIGINT << true << false;
+    QTest::newRow("SIGINT, writing, one write before its STOR") << SIGINT << true << true;
+    QTest::newRow("SIGINT, reading") << SIGINT << false << false;
 #ifndef Q_OS_WIN // Wine turns SIGINT into Ctrl+C, and no other signal into its console's events
-    QTest::newRow("SIGTERM, writing") << SIGTERM << true;
-    QTest::newRow("SIGHUP, writing") << SIGHUP << true;
+    QTest::newRow("SIGTERM, writing") << SIGTERM << true << false;
+    QTest::newRow("SIGHUP, writing") << SIGHUP << true << false;
 #endif
 }
 
 // Modules 1 to 4 answer each command 0.2 s late, so that the signal comes
 // after their STOR (each holds an empty file until the data comes), or
 // after their login to be read. Module 5, read with them, waits for a free
-// job to be written. Twice the signal: the second changes nothing.
+// job to be written, or has one and never answers its write's first
+// command, so that it has sent no STOR yet. Twice the signal: the second
+// changes nothing.
 void tst_Cli::interrupt()
 {
     QFETCH(int, signalNumber);
     QFETCH(bool, writing);
+    QFETCH(bool, fifthWrites);
     if (!qEnvironmentVariableIsSet("QVTPX_INTERRUPTS"))
         QSKIP("run beside the others, as tst_cli_interrupts (QVTPX_INTERRUPTS=1)");
     for (int number = 1; number <= 4; ++number)
         QVERIFY(startModule(number, {"--reply-delay", "0.2"}));
-    QVERIFY(startModule(5));
+    QVERIFY(startModule(5, fifthWrites ? QStringList {"--end-sessions", "stall"} : QStringList()));
     QProcess tool;
-    tool.start(QVTPX_CLI, {"write", "--set", "arm=0", "--jobs", "4", "127.0.0.1-5"});
+    tool.start(QVTPX_CLI, {"write", "--set", "arm=0", "--jobs", fifthWrites ? "5" : "4", "127.0.0.1-5"});
     const QString reached = writing ? "STOR" : "USER";
     QTRY_VERIFY_WITH_TIMEOUT(
         std::all_of(servers.begin(), servers.begin() + 4,

@@ -53,12 +53,16 @@ private:
     qvtpx0xtweaker *window = nullptr;
     FtpServerProcess *server = nullptr;
     std::vector<std::unique_ptr<LinuxSide::Process>> busyLoops;
+    QByteArray mappedAtStart; // the process's mappings before any window
 };
 
 void tst_DeviceTransfer::initTestCase()
 {
     if (!inIsolatedNetworkNamespace())
         QSKIP("needs a network namespace of its own with only loopback: run it through ctest");
+    QFile maps("/proc/self/maps");
+    if (maps.open(QIODevice::ReadOnly))
+        mappedAtStart = maps.readAll();
     // Made once in the namespace, which the Windows build's tests share.
     if (LinuxSide::run({"sh", "-c", "ip link show qvtpx-lan >/dev/null 2>&1"}) != 0) {
         for (const char *command :
@@ -103,7 +107,8 @@ QString tst_DeviceTransfer::startServer(const QString &kind, const QStringList &
 }
 
 // The window's first read loads none of Qt 5's bearer plugins, and with
-// them no D-Bus: nothing of either is mapped into the process after it.
+// them no D-Bus: nothing of either is mapped into the process after it
+// that was not before the first window (Qt 6's QtGui links D-Bus itself).
 void tst_DeviceTransfer::loadsNoBearerPlugins()
 {
     QFile maps("/proc/self/maps");
@@ -116,7 +121,7 @@ void tst_DeviceTransfer::loadsNoBearerPlugins()
     QCOMPARE(controlState(window), fullState(moduleState));
     const QByteArray mapped = maps.readAll();
     QVERIFY(!mapped.contains("bearer"));
-    QVERIFY(!mapped.contains("libdbus"));
+    QVERIFY(!mapped.contains("libdbus") || mappedAtStart.contains("libdbus"));
 }
 
 // How a failure is reported: the status bar, a warning, and one critical

@@ -51,9 +51,9 @@ def parse_arguments():
     parser.add_argument("--endless-file", action="store_true", help="send a download that never ends")
     parser.add_argument("--masquerade", metavar="ADDRESS", help="name ADDRESS in every 227 reply")
     parser.add_argument("--passive-port", type=int, metavar="PORT", help="open data connections on PORT")
-    parser.add_argument("--end-sessions", choices=["421", "close"],
+    parser.add_argument("--end-sessions", choices=["421", "close", "stall"],
                         help="after a transfer, end the session at the client's next command: "
-                             "with a 421 reply, or closing without a word")
+                             "with a 421 reply, closing without a word, or never answering")
     parser.add_argument("--log", metavar="FILE", help="append every command received to FILE")
     parser.add_argument("--verbose", action="store_true", help="log every session on stderr")
     return parser.parse_args()
@@ -138,7 +138,7 @@ def make_handler(options):
                 if options.end_sessions == "421":
                     self.respond("421 Session ended.")
                     self.close_when_done()
-                else:
+                elif options.end_sessions == "close":
                     self.close()
                 return
             if cmd == options.stall_after:
