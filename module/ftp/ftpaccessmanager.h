@@ -20,10 +20,10 @@ public:
 
     // For the transfers started from now on.
     void setTimeLimits(const FtpTimeLimits &limits) { timeLimits = limits; }
-    // Keeps up to `sessions` logged-in control connections between
+    // Keeps up to `count` logged-in control connections between
     // transfers, one per server, so that a server's transfers in turn run
     // in one session; none by default.
-    void keepSessions(int sessions);
+    void keepSessions(int count);
     // Ends the session kept with the server of `url`: its transfers are
     // over.
     void endSession(const QUrl &url);
