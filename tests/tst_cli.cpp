@@ -198,15 +198,18 @@ void tst_Cli::aMistakeInTheArguments()
 
 void tst_Cli::interrupt_data()
 {
+    QTest::addColumn<QString>("command"); // write, or restore of the file a write sends
     QTest::addColumn<int>("signalNumber");
     QTest::addColumn<bool>("writing");     // else still reading, every module
     QTest::addColumn<bool>("fifthWrites"); // else it waits for a job
-    QTest::newRow("SIGINT, writing") << SIGINT << true << false;
-    QTest::newRow("SIGINT, writing, one write before its STOR") << SIGINT << true << true;
-    QTest::newRow("SIGINT, reading") << SIGINT << false << false;
+    QTest::newRow("SIGINT, writing") << "write" << SIGINT << true << false;
+    QTest::newRow("SIGINT, writing, one write before its STOR") << "write" << SIGINT << true << true;
+    QTest::newRow("SIGINT, reading") << "write" << SIGINT << false << false;
+    QTest::newRow("SIGINT, restoring") << "restore" << SIGINT << true << false;
+    QTest::newRow("SIGINT, finding") << "find" << SIGINT << false << false;
 #ifndef Q_OS_WIN // Wine turns SIGINT into Ctrl+C, and no other signal into its console's events
-    QTest::newRow("SIGTERM, writing") << SIGTERM << true << false;
-    QTest::newRow("SIGHUP, writing") << SIGHUP << true << false;
+    QTest::newRow("SIGTERM, writing") << "write" << SIGTERM << true << false;
+    QTest::newRow("SIGHUP, writing") << "write" << SIGHUP << true << false;
 #endif
 }
 
@@ -218,6 +221,7 @@ void tst_Cli::interrupt_data()
 // changes nothing.
 void tst_Cli::interrupt()
 {
+    QFETCH(QString, command);
     QFETCH(int, signalNumber);
     QFETCH(bool, writing);
     QFETCH(bool, fifthWrites);
@@ -226,8 +230,19 @@ void tst_Cli::interrupt()
     for (int number = 1; number <= 4; ++number)
         QVERIFY(startModule(number, {"--reply-delay", "0.2"}));
     QVERIFY(startModule(5, fifthWrites ? QStringList {"--end-sessions", "stall"} : QStringList()));
+    QStringList arguments {"write", "--set", "arm=0", "--jobs", fifthWrites ? "5" : "4", "127.0.0.1-5"};
+    QTemporaryDir kept;
+    if (command == "restore") {
+        for (int number = 1; number <= 5; ++number) {
+            QFile file(kept.filePath(QString("127.0.0.%1.vtpx_domo").arg(number)));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(fileWritten()) == fileWritten().size());
+        }
+        arguments = QStringList {"restore", "--jobs", "4", kept.path()};
+    }
+    if (command == "find") // 127.0.0.6 holds no module
+        arguments = QStringList {"find", "--jobs", "4", "127.0.0.0/29"};
     QProcess tool;
-    tool.start(QVTPX_CLI, {"write", "--set", "arm=0", "--jobs", fifthWrites ? "5" : "4", "127.0.0.1-5"});
+    tool.start(QVTPX_CLI, arguments);
     const QString reached = writing ? "STOR" : "USER";
     QTRY_VERIFY_WITH_TIMEOUT(
         std::all_of(servers.begin(), servers.begin() + 4,
@@ -242,7 +257,7 @@ void tst_Cli::interrupt()
     QList<QByteArray> lines = tool.readAllStandardOutput().split('\n');
     std::sort(lines.begin(), lines.end());
     QList<QByteArray> expected {""};
-    for (int number = 1; number <= 5; ++number)
+    for (int number = 1; number <= 5 && command != "find"; ++number)
         expected << QString("127.0.0.%1 %2")
                         .arg(number)
                         .arg(writing && number <= 4 ? "written, not verified: interrupted"
@@ -256,7 +271,9 @@ void tst_Cli::interrupt()
     if (writing)
         QVERIFY2(told.match(errors).hasMatch(), qPrintable(errors));
     else
-        QCOMPARE(errors, QString("qvtpx0xtweaker-cli: 5 modules: 5 not done\n"));
+        QCOMPARE(errors,
+                 command == "find" ? QString("qvtpx0xtweaker-cli: 6 addresses: 6 not done\n")
+                                   : QString("qvtpx0xtweaker-cli: 5 modules: 5 not done\n"));
     for (int number = 1; number <= 5; ++number)
         QCOMPARE(servers[number - 1]->file(), writing && number <= 4 ? fileWritten() : firstFile(number));
 }
