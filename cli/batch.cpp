@@ -202,6 +202,6 @@ void Batch::endIfDone()
             write(json ? Report::jsonLine(outcome) : Report::textLines(outcome));
     }
     if (!modules.isEmpty())
-        emit note(Report::summary(outcomes));
+        emit note(Report::summary(outcomes, command->counts()));
     emit done(interruptedBy != 0 ? 128 + interruptedBy : anyFailed || outputFailed ? 1 : 0);
 }

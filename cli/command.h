@@ -3,6 +3,7 @@
 
 #include "commandline.h"
 #include "moduleoutcome.h"
+#include "report.h"
 
 #include <QObject>
 #include <QUrl>
@@ -46,6 +47,8 @@ public:
     // Whether each module's lines are printed once it is done; else at the
     // end, in the order of addresses, those that found something.
     virtual bool printsAsDone() const { return true; }
+    // What its summary counts.
+    virtual Report::Counted counts() const { return Report::Counted::Modules; }
 
 signals:
     // For the user, beside the results.

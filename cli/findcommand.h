@@ -12,6 +12,7 @@ public:
     Step after(Module &module, Step step, QNetworkReply *reply) override;
     void adjust(FtpTimeLimits *limits) const override;
     bool printsAsDone() const override { return false; }
+    Report::Counted counts() const override { return Report::Counted::Addresses; }
 };
 
 #endif // FINDCOMMAND_H

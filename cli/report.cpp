@@ -181,7 +181,7 @@ QByteArray jsonLine(const ModuleOutcome &outcome)
     return ascii.toLatin1() + '\n';
 }
 
-QString summary(const QVector<ModuleOutcome> &outcomes)
+QString summary(const QVector<ModuleOutcome> &outcomes, Counted counted)
 {
     QHash<int, int> counts;
     QStringList failed;
@@ -205,8 +205,8 @@ QString summary(const QVector<ModuleOutcome> &outcomes)
                               ? failed.join(QLatin1String(", "))
                               : failed.mid(0, 10).join(QLatin1String(", ")) + QStringLiteral(", ..."));
     const int all = int(outcomes.size());
-    const bool found = counts.contains(int(Result::Found)) || counts.contains(int(Result::NoModule));
-    const QString noun = found ? (all == 1 ? "address" : "addresses") : (all == 1 ? "module" : "modules");
+    const QString noun = counted == Counted::Addresses ? (all == 1 ? "address" : "addresses")
+                                                       : (all == 1 ? "module" : "modules");
     return QStringLiteral("%1 %2: %3").arg(all).arg(noun, parts.join(QLatin1String(", ")));
 }
 

@@ -24,8 +24,11 @@ QByteArray textLines(const ModuleOutcome &outcome);
 QByteArray jsonLine(const ModuleOutcome &outcome);
 // What a write changed: "arm 1->3 blighlvl 60->80".
 QString changes(const ModuleOutcome &outcome);
-// All modules in one line: "100 modules: 97 written, 2 unchanged, 1 failed: 192.168.10.40".
-QString summary(const QVector<ModuleOutcome> &outcomes);
+// What a command's outcomes count: modules, or addresses where a module
+// may be (find).
+enum class Counted { Modules, Addresses };
+// All of them in one line: "100 modules: 97 written, 2 unchanged, 1 failed: 192.168.10.40".
+QString summary(const QVector<ModuleOutcome> &outcomes, Counted counted);
 // A message as one line of ASCII: control characters written as \n, \t
 // or \xNN, others beyond ASCII as \uNNNN.
 QString oneLine(const QString &text);

@@ -127,17 +127,20 @@ void tst_Report::lines()
 void tst_Report::summary_data()
 {
     QTest::addColumn<QVector<int>>("results");
+    QTest::addColumn<bool>("addresses"); // find's: else modules
     QTest::addColumn<QString>("summary");
     QTest::newRow("a write") << QVector<int> {int(Result::Written), int(Result::Unchanged),
                                               int(Result::Failed)}
-                             << "3 modules: 1 written, 1 unchanged, 1 failed: 192.0.2.3";
+                             << false << "3 modules: 1 written, 1 unchanged, 1 failed: 192.0.2.3";
     QTest::newRow("interrupted") << QVector<int> {int(Result::Unverified), int(Result::Unverified),
                                                   int(Result::NotDone)}
-                                 << "3 modules: 2 written, not verified, 1 not done";
+                                 << false << "3 modules: 2 written, not verified, 1 not done";
     QTest::newRow("find") << QVector<int> {int(Result::NoModule), int(Result::Found), int(Result::NoModule)}
-                          << "3 addresses: 1 module, 2 without a module";
+                          << true << "3 addresses: 1 module, 2 without a module";
+    QTest::newRow("find, interrupted")
+        << QVector<int> {int(Result::NotDone), int(Result::NotDone)} << true << "2 addresses: 2 not done";
     QTest::newRow("eleven failed")
-        << QVector<int>(11, int(Result::Failed))
+        << QVector<int>(11, int(Result::Failed)) << false
         << "11 modules: 11 failed: 192.0.2.1, 192.0.2.2, 192.0.2.3, 192.0.2.4, "
            "192.0.2.5, 192.0.2.6, 192.0.2.7, 192.0.2.8, 192.0.2.9, 192.0.2.10, ...";
 }
@@ -145,13 +148,15 @@ void tst_Report::summary_data()
 void tst_Report::summary()
 {
     QFETCH(QVector<int>, results);
+    QFETCH(bool, addresses);
     QFETCH(QString, summary);
     QVector<ModuleOutcome> outcomes;
     for (const int result : qAsConst(results)) {
         outcomes << outcome(Result(result));
         outcomes.last().address = QString("192.0.2.%1").arg(outcomes.size());
     }
-    QCOMPARE(Report::summary(outcomes), summary);
+    QCOMPARE(Report::summary(outcomes, addresses ? Report::Counted::Addresses : Report::Counted::Modules),
+             summary);
 }
 
 QTEST_GUILESS_MAIN(tst_Report)
