@@ -16,8 +16,8 @@ description:
   - Changes nothing, on the host or on the modules.
 version_added: 1.0.0
 author: Quorvella
-requirements:
-  - qvtpx0xtweaker-cli 1.0 or later on the host (the package qvtpx0xtweaker)
+extends_documentation_fragment:
+  - quorvella.vtpx.cli
 options:
   subnets:
     description:
@@ -27,12 +27,6 @@ options:
     type: list
     elements: str
     default: []
-  jobs:
-    description: At most this many addresses at a time (the console tool's default, 256, when not given).
-    type: int
-  executable:
-    description: The console tool's path on the host, when it is not C(qvtpx0xtweaker-cli) on the C(PATH).
-    type: path
 attributes:
   check_mode:
     support: full

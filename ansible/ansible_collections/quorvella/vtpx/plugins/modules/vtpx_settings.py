@@ -20,8 +20,8 @@ description:
     message; the others are still written.
 version_added: 1.0.0
 author: Quorvella
-requirements:
-  - qvtpx0xtweaker-cli 1.0 or later on the host (the package qvtpx0xtweaker)
+extends_documentation_fragment:
+  - quorvella.vtpx.cli
 options:
   addresses:
     description:
@@ -75,12 +75,6 @@ options:
     description: Write also the modules that hold these very bytes already.
     type: bool
     default: false
-  jobs:
-    description: At most this many modules at a time (the console tool's default, 256, when not given).
-    type: int
-  executable:
-    description: The console tool's path on the host, when it is not C(qvtpx0xtweaker-cli) on the C(PATH).
-    type: path
 attributes:
   check_mode:
     support: full
