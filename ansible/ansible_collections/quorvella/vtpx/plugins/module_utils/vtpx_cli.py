@@ -79,10 +79,14 @@ def address_order(entry):
     return (1, [], entry["address"])
 
 
-def failure_message(modules, what):
-    """The task's message when some modules failed: each one's address and
-    error."""
+def finish(module, rc, modules, **result):
+    """Ends the task with the modules' entries and the addresses of those
+    that failed: a failure, with each one's address and error, when any
+    did, or the tool did not exit 0."""
     failed = [entry for entry in modules if not entry.get("ok")]
-    return "%d of %d modules %s: %s" % (
-        len(failed), len(modules), what,
-        "; ".join("%s: %s" % (entry["address"], entry.get("error", "")) for entry in failed))
+    result.update(modules=modules, failed_modules=[entry["address"] for entry in failed])
+    if failed or rc != 0:
+        module.fail_json(msg="%d of %d modules failed: %s" % (
+            len(failed), len(modules),
+            "; ".join("%s: %s" % (entry["address"], entry.get("error", "")) for entry in failed)), rc=rc, **result)
+    module.exit_json(**result)

@@ -94,7 +94,7 @@ failed_modules:
 
 from ansible.module_utils.basic import AnsibleModule
 from ansible_collections.quorvella.vtpx.plugins.module_utils.vtpx_cli import (
-    COMMON_OPTIONS, failure_message, run)
+    COMMON_OPTIONS, finish, run)
 
 
 def main():
@@ -104,14 +104,8 @@ def main():
                                               **COMMON_OPTIONS))
     options = ["--force"] if module.params["force"] else []
     rc, modules, _ = run(module, "restore", options, [module.params["folder"]] + module.params["addresses"])
-    result = dict(
-        changed=any(entry["result"] == "restored" for entry in modules),
-        modules=modules,
-        restored=[entry["address"] for entry in modules if entry["result"] == "restored"],
-        failed_modules=[entry["address"] for entry in modules if not entry.get("ok")])
-    if result["failed_modules"] or rc != 0:
-        module.fail_json(msg=failure_message(modules, "failed"), rc=rc, **result)
-    module.exit_json(**result)
+    restored = [entry["address"] for entry in modules if entry["result"] == "restored"]
+    finish(module, rc, modules, changed=bool(restored), restored=restored)
 
 
 if __name__ == "__main__":

@@ -159,7 +159,7 @@ failed_modules:
 
 from ansible.module_utils.basic import AnsibleModule
 from ansible_collections.quorvella.vtpx.plugins.module_utils.vtpx_cli import (
-    COMMON_OPTIONS, SETTING_KEYS, failure_message, run)
+    COMMON_OPTIONS, SETTING_KEYS, finish, run)
 
 
 def write_options(module):
@@ -197,16 +197,11 @@ def main():
 
     rc, modules, _ = run(module, "write", write_options(module), module.params["addresses"])
     changing = [entry for entry in modules if entry["result"] in ("written", "would change")]
-    result = dict(
-        changed=bool(changing),
-        modules=modules,
-        written=[entry["address"] for entry in modules if entry["result"] == "written"],
-        failed_modules=[entry["address"] for entry in modules if not entry.get("ok")])
+    result = dict(changed=bool(changing),
+                  written=[entry["address"] for entry in modules if entry["result"] == "written"])
     if module._diff:
         result["diff"] = [module_diff(entry) for entry in changing]
-    if result["failed_modules"] or rc != 0:
-        module.fail_json(msg=failure_message(modules, "failed"), rc=rc, **result)
-    module.exit_json(**result)
+    finish(module, rc, modules, **result)
 
 
 if __name__ == "__main__":
