@@ -100,6 +100,11 @@ int main(int argc, char *argv[])
         return 2; // nothing is sent to any module
     }
     const int allowed = Platform::modulesAtOnce();
+    if (allowed == 0) {
+        tell(QStringLiteral(
+            "too many files open already: the limit on open files leaves no room for a module"));
+        return 2; // nothing is sent to any module
+    }
     if (qMin(request.jobs, int(modules.addresses.size())) > allowed) {
         tell(QStringLiteral("--jobs lowered to %1: the limit on open files allows no more").arg(allowed));
         request.jobs = allowed;

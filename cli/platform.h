@@ -15,7 +15,8 @@ namespace Platform {
 void prepareProcess();
 
 // Raises the limit on open files as far as the system lets the process,
-// and returns how many modules may run at once within it.
+// and returns how many modules may run at once within it, beside the files
+// open already: 0 if none may.
 int modulesAtOnce();
 
 // Whether the stream goes to a terminal (a person watching), not a file.

@@ -5,17 +5,33 @@
 #include <cerrno>
 #include <climits>
 #include <csignal>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
-// Kept for the program itself and Qt: the standard streams, the event
-// loop's own, the interface list, the parameter file given.
-constexpr rlim_t reserved = 32;
+// Kept for what the program and Qt open beside the modules' connections:
+// the event loops of Qt's threads, a kept file, a folder's lock.
+constexpr rlim_t reserved = 28;
 // A module's control and data connections, and its read-back's control
 // connection while the write's is being closed.
 constexpr rlim_t perModule = 3;
+
+// Those open already: inherited from whoever started the program, and its
+// own so far. Only where the system lists them (/proc); elsewhere none
+// beyond the standard streams is assumed.
+rlim_t openFiles()
+{
+    DIR *folder = opendir("/proc/self/fd");
+    if (!folder)
+        return 3;
+    rlim_t count = 0;
+    while (const dirent *entry = readdir(folder))
+        count += entry->d_name[0] != '.';
+    closedir(folder);
+    return count - 1; // the listing's own
+}
 } // namespace
 
 namespace Platform {
@@ -46,7 +62,8 @@ int modulesAtOnce()
     }
     if (limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur >= rlim_t(INT_MAX))
         return INT_MAX;
-    return int(qMax<rlim_t>(1, (limit.rlim_cur - qMin(limit.rlim_cur, reserved)) / perModule));
+    const rlim_t used = openFiles() + reserved;
+    return int((limit.rlim_cur - qMin(limit.rlim_cur, used)) / perModule);
 }
 
 bool isTerminal(FILE *stream)

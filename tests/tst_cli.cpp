@@ -81,6 +81,7 @@ void tst_Cli::initTestCase()
 {
     if (!inIsolatedNetworkNamespace())
         QSKIP("needs a network namespace of its own with only loopback: run it through ctest");
+    qRegisterMetaType<QProcess::ExitStatus>();
 }
 
 void tst_Cli::init()
@@ -324,8 +325,9 @@ void tst_Cli::outputErrors()
         QCOMPARE(servers[number - 1]->file(), fileWritten());
 }
 
-// Few open files allowed: the subnet check still works, and no more
-// modules run at once than the limit allows, so that none fails for it.
+// Few open files allowed, or few left by whoever started the tool: the
+// subnet check still works, and no more modules run at once than the
+// limit allows, so that none fails for it.
 void tst_Cli::openFiles()
 {
 #ifdef Q_OS_WIN
@@ -353,6 +355,16 @@ void tst_Cli::openFiles()
         = run(many, {"prlimit", "--nofile=64:4096", "--"}); // the soft limit, raised to the hard one
     QVERIFY(raised.errors.startsWith("qvtpx0xtweaker-cli: 60 modules: 60 failed: "));
     QCOMPARE(raised.lines.size(), 60);
+
+    // Descriptors 3 to 34 inherited, open: too few are left for Qt and one module.
+    const Run inherited
+        = run({"read", "127.0.0.1"},
+              {"prlimit", "--nofile=40:40", "--", "bash", "-c",
+               "for fd in {3..34}; do eval \"exec $fd</dev/null\"; done; exec \"$0\" \"$@\""});
+    QCOMPARE(inherited.errors,
+             "qvtpx0xtweaker-cli: too many files open already: the limit on open files "
+             "leaves no room for a module\n");
+    QCOMPARE(inherited.exitCode, 2);
 }
 
 // A LAN of the test's own, 192.0.2.0/24, where most addresses do not
