@@ -300,7 +300,7 @@ def measure_cpu(runs, folder):
 def measure_building(runs, folder):
     """find on a /24 of 20 modules and 234 addresses that do not exist;
     write of 100 modules with --backup against a read of one."""
-    for command in (f"link add qvtpx-lan type veth peer name qvtpx-nobody", "link set qvtpx-lan up",
+    for command in ("link add qvtpx-lan type veth peer name qvtpx-nobody", "link set qvtpx-lan up",
                     "link set qvtpx-nobody up", f"addr add {LAN}.1/24 dev qvtpx-lan"):
         subprocess.run(["ip", *command.split()], check=True)
     lan = [f"{LAN}.{n}" for n in range(10, 30)]
