@@ -333,8 +333,20 @@ void tst_Cli::openFiles()
 #ifdef Q_OS_WIN
     QSKIP("Windows has no limit on open files for a process to raise");
 #endif
-    const Run few = run({"read", "127.0.0.1", "127.0.0.2", "127.0.0.3", "127.0.0.4"},
-                        {"prlimit", "--nofile=40:40", "--"});
+    // The tool started with descriptors 0 to `open` - 1 open, and no others.
+    const auto limited = [](const QString &limit, int open = 3) {
+        return QStringList {
+            "prlimit",
+            "--nofile=" + limit,
+            "--",
+            "bash",
+            "-c",
+            QString("for fd in $(ls /proc/$$/fd); do [ $fd -gt 2 ] && eval \"exec $fd>&-\"; done; "
+                    "for ((fd = 3; fd < %1; ++fd)); do eval \"exec $fd</dev/null\"; done; "
+                    "exec \"$0\" \"$@\"")
+                .arg(open)};
+    };
+    const Run few = run({"read", "127.0.0.1", "127.0.0.2", "127.0.0.3", "127.0.0.4"}, limited("40:40"));
     QCOMPARE(few.exitCode, 0);
     QCOMPARE(few.lines.size(), 4);
     QCOMPARE(few.errors,
@@ -344,23 +356,18 @@ void tst_Cli::openFiles()
     QStringList many {"read", "--jobs", "100"};
     for (int i = 1; i <= 60; ++i) // where nothing listens
         many << QString("127.0.1.%1").arg(i);
-    const Run lowered = run(many, {"prlimit", "--nofile=64:64", "--"});
+    const Run lowered = run(many, limited("64:64"));
     QVERIFY(lowered.errors.startsWith(
         "qvtpx0xtweaker-cli: --jobs lowered to 10: the limit on open files allows no more\n"));
     QCOMPARE(lowered.lines.size(), 60);
     for (const QByteArray &line : lowered.lines)
         QVERIFY2(line.endsWith(" error: Connection refused"), line.constData());
 
-    const Run raised
-        = run(many, {"prlimit", "--nofile=64:4096", "--"}); // the soft limit, raised to the hard one
+    const Run raised = run(many, limited("64:4096")); // the soft limit, raised to the hard one
     QVERIFY(raised.errors.startsWith("qvtpx0xtweaker-cli: 60 modules: 60 failed: "));
     QCOMPARE(raised.lines.size(), 60);
 
-    // Descriptors 3 to 34 inherited, open: too few are left for Qt and one module.
-    const Run inherited
-        = run({"read", "127.0.0.1"},
-              {"prlimit", "--nofile=40:40", "--", "bash", "-c",
-               "for fd in {3..34}; do eval \"exec $fd</dev/null\"; done; exec \"$0\" \"$@\""});
+    const Run inherited = run({"read", "127.0.0.1"}, limited("40:40", 35)); // room for Qt, not a module
     QCOMPARE(inherited.errors,
              "qvtpx0xtweaker-cli: too many files open already: the limit on open files "
              "leaves no room for a module\n");
