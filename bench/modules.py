@@ -118,17 +118,26 @@ class Session(asyncio.Protocol):
 
     def send_file(self, data, content):
         data.setblocking(True)  # a module's file fits in the socket's buffer
-        data.sendall(content)
-        data.close()
+        try:
+            data.sendall(content)
+        except OSError:  # the client broke off
+            return self.reply("426 Connection broken off.")
+        finally:
+            data.close()
         self.reply("226 Transfer complete.")
 
     def receive_file(self, data, received):
         def read():
-            chunk = data.recv(65536)
+            try:
+                chunk = data.recv(65536)
+            except OSError:  # the client broke off: the file stays as it was
+                chunk = None
             if chunk:
                 return received.append(chunk)
             self.loop.remove_reader(data)
             data.close()
+            if chunk is None:
+                return self.reply("426 Connection broken off.")
             with tempfile.NamedTemporaryFile(dir=self.root, delete=False) as new:
                 new.write(b"".join(received))
             os.replace(new.name, self.root / FILE)
