@@ -250,7 +250,8 @@ void tst_Cli::interrupt()
                     [&](const auto &server) { return server->commands().contains(reached); }),
         10000);
     QVERIFY(LinuxSide::sendSignal(tool, signalNumber));
-    QVERIFY(LinuxSide::sendSignal(tool, signalNumber));
+    // Under Wine a find, with nothing to let finish, may be gone already.
+    QVERIFY(LinuxSide::sendSignal(tool, signalNumber) || tool.waitForFinished(20000));
     QVERIFY(tool.waitForFinished(20000));
 
     QCOMPARE(tool.exitStatus(), QProcess::NormalExit);

@@ -49,10 +49,14 @@ class Request(socketserver.StreamRequestHandler):
             code = subprocess.run(request["run"], stdout=sys.stderr).returncode
             self.wfile.write(f"{code}\n".encode())
         elif "signal" in request:
-            processes = matching_processes(request["match"])
-            for process in processes:
-                os.kill(process, request["signal"])
-            self.wfile.write(f"{len(processes)}\n".encode())
+            signalled = 0
+            for process in matching_processes(request["match"]):
+                try:
+                    os.kill(process, request["signal"])
+                    signalled += 1
+                except ProcessLookupError:  # ended since it was listed
+                    pass
+            self.wfile.write(f"{signalled}\n".encode())
 
     def start(self, command):
         process = subprocess.Popen(command, stdout=subprocess.PIPE, start_new_session=True)
