@@ -169,7 +169,7 @@ void tst_DeviceTransfer::transfer_data()
     row("read: empty file", "pyftpdlib", {}, "", "", written);
     row("read: missing file", "pyftpdlib", {}, QByteArray(),
         "The module has no file vtpx_domo: 550 No such file or directory.", written);
-    row("read: refusal in markup", "scripted", {"--login-reply", "530 &lt;b>No&#8238;"}, moduleFile,
+    row("read: refusal in markup", "scripted", {"--answer", "USER=530 &lt;b>No&#8238;"}, moduleFile,
         "The module refused the login: 530 ?lt;b>No?#8238;", written);
     row("read: module switched off", "nobody on the LAN", {}, moduleFile,
         "The module does not answer on the LAN (Host unreachable)", written, true);
@@ -303,14 +303,14 @@ void tst_DeviceTransfer::quittingDuringAWrite_data()
     QTest::addColumn<QString>("quitAfter"); // the last command the module has received
     QTest::addColumn<QString>("error");     // what the box then says; empty: the window closes, no box
     QTest::addColumn<QString>("after");     // what the module holds: "old", "new", or anything else
-    QTest::newRow("before the login") << QStringList {"--silent"} << ""
+    QTest::newRow("before the login") << QStringList {"--reply-delay", "30"} << ""
                                       << ""
                                       << "old";
     QTest::newRow("once STOR went out") << QStringList {"--reply-delay", "0.25"} << "STOR"
                                         << ""
                                         << "new";
     QTest::newRow("once STOR went out, then the module breaks off")
-        << QStringList {"--reply-delay", "0.25", "--drop-after", "0"} << "STOR"
+        << QStringList {"--reply-delay", "0.25", "--final-reply", "", "--then", "close"} << "STOR"
         << "The module broke off the transfer of 347 bytes: its file may be cut short"
         << "cut";
 }
@@ -323,7 +323,7 @@ void tst_DeviceTransfer::quittingDuringAWrite()
     QFETCH(QString, after);
     // A slow module's write must end well within the limits, busy cores or not.
     WindowInternals::setTransferTimeLimits(*window, {10000, 30000});
-    QVERIFY(!startServer("pyftpdlib", options).isEmpty());
+    QVERIFY(!startServer("scripted", options).isEmpty());
     typeAddress(window, "127.0.0.1");
     setControlState(window, written);
     const QByteArray generated = WindowInternals::buildParameterFile(*window);

@@ -1,8 +1,8 @@
 #!/usr/bin/python3
 """A scripted FTP server for the client's edge cases: anonymous sessions on
-plain sockets, so that the order of what it sends (data, resets, replies,
-closes) is exactly what the options say. Serves ROOT/vtpx_domo. Prints
-"ready" once it listens; runs until killed.
+plain sockets, so that what it sends (data, resets, replies, closes, garbage)
+and in which order is exactly what the options say. Serves ROOT/vtpx_domo.
+Prints "ready" once it listens; runs until killed.
 """
 import argparse
 import os
@@ -12,6 +12,9 @@ import struct
 import threading
 import time
 
+ANSWERS = {"USER": "230 Logged in.", "PASS": "230 Logged in.", "TYPE": "200 Binary mode.",
+           "SIZE": "213 {size}", "QUIT": "221 Bye."}
+
 
 def parse_arguments():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
@@ -20,16 +23,20 @@ def parse_arguments():
     parser.add_argument("--log", metavar="FILE", help="append every command received to FILE")
     parser.add_argument("--greeting", default="220 Scripted module ready.",
                         help="the greeting's lines, separated by '|' (an empty one: a blank line)")
-    parser.add_argument("--endless-line", action="store_true", help="greet with a line that never ends")
+    parser.add_argument("--endless", choices=["line", "reply"],
+                        help="greet with a line, or a multi-line reply, that never ends")
     parser.add_argument("--full", action="store_true",
                         help="take no connection at all: the kernel drops every new one unanswered")
-    parser.add_argument("--login-reply", default="230 Logged in.", help="the answer to USER")
-    parser.add_argument("--type-reply", default="200 Binary mode.")
-    parser.add_argument("--size-reply", default="213 {size}", help="{size}: the file's size now")
+    parser.add_argument("--answer", action="append", default=[], metavar="COMMAND=LINE",
+                        help="answer COMMAND with LINE ({size}: the file's size now) instead of "
+                             "carrying it out; an empty LINE: never answer")
+    parser.add_argument("--reply-delay", type=float, default=0, metavar="SECONDS", help="before every reply")
     parser.add_argument("--pasv-format", default="227 Entering Passive Mode ({h1},{h2},{h3},{h4},{p1},{p2}).")
-    parser.add_argument("--pasv-port", type=int, help="name this port in 227 instead of the one listening")
+    parser.add_argument("--pasv-port", type=int, default=0, help="listen for data connections on this port")
     parser.add_argument("--data-bytes", type=int, help="send, or read, only this many bytes of the file")
     parser.add_argument("--extra-bytes", type=int, default=0, help="send this many bytes more than the file")
+    parser.add_argument("--trickle", type=float, metavar="SECONDS",
+                        help="send a download ten bytes at a time, waiting between them")
     parser.add_argument("--keep", type=int, help="store only this many bytes of what an upload sent")
     parser.add_argument("--alter", action="store_true", help="store an upload with its first byte changed")
     parser.add_argument("--data-end", choices=["close", "reset", "open"], default="close",
@@ -39,7 +46,9 @@ def parse_arguments():
                         help="send the final reply first, and end the data connection this much later")
     parser.add_argument("--then", choices=["serve", "reset", "close", "bye"], default="serve",
                         help="what the control connection does after the final reply")
-    return parser.parse_args()
+    options = parser.parse_args()
+    options.answers = dict(ANSWERS, **dict(answer.split("=", 1) for answer in options.answer))
+    return options
 
 
 def reset(connection):
@@ -55,50 +64,45 @@ class Session:
         self.listener = None
 
     def say(self, line):
+        time.sleep(self.options.reply_delay)
         self.control.sendall(line.encode("latin-1") + b"\r\n")
 
     def run(self):
-        if self.options.endless_line:
-            try:
-                while True:
-                    self.control.sendall(b"220 " + b"x" * 4096)
-            except OSError:
-                return
-        for line in self.options.greeting.split("|"):
-            self.say(line)
-        lines = self.control.makefile("rb")
-        for line in lines:
-            command, _, argument = line.decode("latin-1").strip().partition(" ")
-            if self.options.log:
-                with open(self.options.log, "a") as log:
-                    log.write(command.upper() + "\n")
-            if not self.answer(command.upper()):
-                break
+        try:  # until the client leaves
+            self.greet()
+            for line in self.control.makefile("rb"):
+                command = line.decode("latin-1").strip().partition(" ")[0].upper()
+                if self.options.log:
+                    with open(self.options.log, "a") as log:
+                        log.write(command + "\n")
+                if not self.answer(command):
+                    break
+        except OSError:
+            pass
         self.control.close()
 
+    def greet(self):
+        endless = {"line": b"220 " + b"x" * 4096, "reply": b"220-Welcome to the module, once more.\r\n"}
+        while self.options.endless:
+            self.control.sendall(endless[self.options.endless])
+        for line in self.options.greeting.split("|"):
+            self.say(line)
+
     def answer(self, command):
-        if command == "USER":
-            self.say(self.options.login_reply)
-        elif command == "PASS":
-            self.say("230 Logged in.")
-        elif command == "TYPE":
-            self.say(self.options.type_reply)
-        elif command == "SIZE":
-            size = os.path.getsize(self.path) if os.path.exists(self.path) else 0
-            self.say(self.options.size_reply.format(size=size))
-        elif command == "PASV":
-            self.listener = socket.create_server((self.options.address, 0))
-            port = self.options.pasv_port or self.listener.getsockname()[1]
-            h1, h2, h3, h4 = self.options.address.split(".")
-            self.say(self.options.pasv_format.format(h1=h1, h2=h2, h3=h3, h4=h4,
-                                                     p1=port // 256, p2=port % 256))
-        elif command in ("RETR", "STOR"):
-            return self.transfer(command)
-        elif command == "QUIT":
-            self.say("221 Bye.")
-            return False
-        else:
+        if command in ("PASV", "RETR", "STOR") and command not in self.options.answers:
+            return self.passive() if command == "PASV" else self.transfer(command)
+        if command not in self.options.answers:
             self.say("502 Not implemented.")
+        elif self.options.answers[command]:
+            size = os.path.getsize(self.path) if os.path.exists(self.path) else 0
+            self.say(self.options.answers[command].format(size=size))
+        return command != "QUIT"
+
+    def passive(self):
+        self.listener = socket.create_server((self.options.address, self.options.pasv_port))
+        port = self.listener.getsockname()[1]
+        h1, h2, h3, h4 = self.options.address.split(".")
+        self.say(self.options.pasv_format.format(h1=h1, h2=h2, h3=h3, h4=h4, p1=port // 256, p2=port % 256))
         return True
 
     def transfer(self, command):
@@ -106,9 +110,7 @@ class Session:
         self.listener.close()
         self.say("150 Opening data connection.")
         if command == "RETR":
-            with open(self.path, "rb") as file:
-                content = file.read() + b"#" * self.options.extra_bytes
-            data.sendall(content[:self.options.data_bytes])
+            self.send(data)
         else:
             self.receive(data)
         if self.options.reply_first is not None:
@@ -124,6 +126,14 @@ class Session:
     def confirm(self):
         if self.options.final_reply:
             self.say(self.options.final_reply)
+
+    def send(self, data):
+        with open(self.path, "rb") as file:
+            content = (file.read() + b"#" * self.options.extra_bytes)[:self.options.data_bytes]
+        piece = 10 if self.options.trickle else len(content) or 1
+        for start in range(0, len(content), piece):
+            time.sleep(self.options.trickle or 0)
+            data.sendall(content[start:start + piece])
 
     def receive(self, data):
         received = b""
