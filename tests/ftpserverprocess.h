@@ -26,7 +26,7 @@ public:
     QByteArray file() const { return readFile(path("root/vtpx_domo")); }
     void setFile(const QByteArray &contents);
     void removeFile() { QFile::remove(path("root/vtpx_domo")); }
-    // The commands the pyftpdlib script has received, in order.
+    // The commands the script has received, in order.
     QStringList commands() const
     {
         return QString(readFile(path("commands"))).split('\n', Qt::SkipEmptyParts);
