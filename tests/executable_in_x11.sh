@@ -24,10 +24,10 @@ unset QT_QPA_PLATFORM
 pids="$pids $!"
 for _ in $(seq 100); do grep -q ready "$work/server.out" 2>/dev/null && break; sleep 0.1; done
 
-# A module that answers every command a second late, at 127.0.0.2.
+# A module that answers every command 0.4 s late, at 127.0.0.2.
 mkdir "$work/slow"
 echo "arm=1" >"$work/slow/vtpx_domo"
-"$ftpserver" "$work/slow" --address 127.0.0.2 --reply-delay 1 --log "$work/slow.log" >"$work/slow.out" &
+"$ftpserver" "$work/slow" --address 127.0.0.2 --reply-delay 0.4 --log "$work/slow.log" >"$work/slow.out" &
 pids="$pids $!"
 for _ in $(seq 100); do grep -q ready "$work/slow.out" 2>/dev/null && break; sleep 0.1; done
 
