@@ -156,7 +156,8 @@ void tst_Batch::writing_data()
         "127.0.0.1 written: its file held none of the settings (6 bytes)", true);
     row("keeps other bytes", {}, {"--alter"}, armOne,
         "127.0.0.1 error: The module kept other content than was written", true);
-    row("cannot be read", {}, {"--answer", "SIZE=502 No.", "--data-bytes", "2", "--data-end", "reset"}, armOne,
+    row("cannot be read", {}, {"--answer", "SIZE=502 No.", "--data-bytes", "2", "--data-end", "reset"},
+        armOne,
         "127.0.0.1 error: Reading it before the write: The module broke off the transfer after 2 bytes",
         false);
 }

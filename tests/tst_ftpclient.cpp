@@ -113,8 +113,8 @@ void tst_FtpClient::transfer_data()
         row(op, "250 as the confirmation", "scripted", {"--final-reply", "250 Done."}, "", E::NoError,
             written);
         row(op, "lenient: blank line, 202, blanks in 227 and 213", "scripted",
-            {"--greeting", "220 Ready|", "--answer", "TYPE=202 Binary anyway.", "--answer", "SIZE=213 {size} ",
-             "--pasv-format", "227 Passive ({h1}, {h2}, {h3}, {h4}, {p1}, {p2})"},
+            {"--greeting", "220 Ready|", "--answer", "TYPE=202 Binary anyway.", "--answer",
+             "SIZE=213 {size} ", "--pasv-format", "227 Passive ({h1}, {h2}, {h3}, {h4}, {p1}, {p2})"},
             "", E::NoError, written);
         row(op, "confirmed, then the control connection reset", "scripted", {"--then", "reset"}, "",
             E::NoError, written);
@@ -128,7 +128,8 @@ void tst_FtpClient::transfer_data()
             QByteArray());
     }
     // Paths that are one up to the login: a read's.
-    row("read", "120, then 220", "scripted", {"--greeting", "120 Ready in a moment.|220 Ready."}, "", E::NoError);
+    row("read", "120, then 220", "scripted", {"--greeting", "120 Ready in a moment.|220 Ready."}, "",
+        E::NoError);
     row("read", "multi-line greeting", "scripted", {"--greeting", "220-Welcome|220-to the module.|220 Ready"},
         "", E::NoError);
     row("read", "connection refused", "none", {}, "Connection refused", E::ConnectionRefusedError);
@@ -177,7 +178,8 @@ void tst_FtpClient::transfer_data()
         {"--final-reply", "", "--then", "reset"},
         "The module broke off the connection before confirming the transfer (all " + size + " bytes came)",
         E::RemoteHostClosedError);
-    row("read", "freezes mid-file", "scripted", {"--data-bytes", "5", "--data-end", "open", "--final-reply", ""}, noAnswer, E::TimeoutError);
+    row("read", "freezes mid-file", "scripted",
+        {"--data-bytes", "5", "--data-end", "open", "--final-reply", ""}, noAnswer, E::TimeoutError);
     row("read", "drops mid-file", "scripted", {"--data-bytes", "5", "--final-reply", "", "--then", "close"},
         "The module broke off the transfer: 5 of " + size + " bytes received", E::RemoteHostClosedError);
     row("read", "alive, but too slow", "scripted", {"--trickle", "0.6"},
